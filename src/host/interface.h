@@ -1,0 +1,49 @@
+// The host's services to a plug-in for the length of one call.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "host/node.h"
+#include "host/ui.h"
+
+namespace vorlan::host {
+
+// The active viewport grabbed as a device-independent bitmap.
+struct ViewportImage {
+  int width = 0, height = 0;
+  int bitsPerPixel = 32;
+  std::vector<uint8_t> pixels;  // rows of width * bitsPerPixel / 8 bytes
+  std::string driverName;       // the graphics driver's name ("OpenGL", "Software", "Direct3D", ...)
+};
+
+// A scene file property: the host keeps booleans and numbers as integers, text as text.
+using SceneProperty = std::variant<int, float, std::string>;
+
+class Interface {
+ public:
+  virtual ~Interface() = default;
+
+  virtual UserInterface& UI() = 0;
+  virtual Node* GetRootNode() = 0;
+  virtual Node* GetINodeByName(const std::string& name) = 0;
+  virtual uint32_t GetHostVersion() const = 0;
+  // Folder of the plug-ins' configuration files, without a trailing separator.
+  virtual std::string GetPlugCfgDir() const = 0;
+  virtual std::string GetComputerName() const = 0;
+  virtual std::string GetUserName() const = 0;
+
+  virtual std::optional<SceneProperty> GetSceneProperty(const std::string& name) const = 0;
+
+  // Grabs the active viewport; nullopt when there is none.
+  virtual std::optional<ViewportImage> GrabViewport() = 0;
+
+  // Runs the exporter of the given class on the scene.
+  virtual bool ExportToFile(const std::string& path, ClassId exporter, bool suppressPrompts,
+                            uint32_t options) = 0;
+};
+
+}  // namespace vorlan::host

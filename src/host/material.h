@@ -1,0 +1,50 @@
+// Materials and texture maps as the host holds them.
+#pragma once
+
+#include <string>
+
+#include "host/animatable.h"
+
+namespace vorlan::host {
+
+// Texture coordinate generator of a bitmap texture.
+struct UVGenState {
+  int axis = 0;             // 0: XY, 1: YZ, 2: ZX
+  int tilingFlags = 3;      // 1 tile U, 2 tile V, 4 mirror U, 8 mirror V
+  float mipMap = 0.0f;      // the generator's mip-map (blur) value at time 0
+  int mapChannel = 1;
+  float uOffset = 0, vOffset = 0, uTiling = 1, vTiling = 1, angle = 0;
+};
+
+class Texmap : public Animatable {
+ public:
+  virtual std::string GetName() const = 0;
+  // File path of a bitmap texture; empty for other kinds.
+  virtual std::string GetMapFileName() const { return {}; }
+  // The coordinate generator; null for textures that have none.
+  virtual const UVGenState* GetUVGen() const { return nullptr; }
+};
+
+inline constexpr int kNumStdMapSlots = 12;
+
+class Mtl : public Animatable {
+ public:
+  virtual std::string GetName() const = 0;
+
+  // Sub-materials (Multi/Sub-Object); a slot may be empty (null).
+  virtual int NumSubMtls() const { return 0; }
+  virtual Mtl* GetSubMtl(int /*i*/) const { return nullptr; }
+
+  // Standard material: shading switches and the twelve map slots.
+  virtual bool IsTwoSided() const { return false; }
+  virtual bool IsWire() const { return false; }
+  virtual int NumSubTexmaps() const { return 0; }
+  virtual Texmap* GetSubTexmap(int /*slot*/) const { return nullptr; }
+  virtual bool SubTexmapOn(int /*slot*/) const { return false; }
+  virtual float GetTexmapAmount(int /*slot*/, TimeValue /*t*/) const { return 1.0f; }
+
+  // Engine materials keep a Standard material as reference 0.
+  virtual Mtl* GetReference0() const { return nullptr; }
+};
+
+}  // namespace vorlan::host

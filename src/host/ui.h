@@ -1,0 +1,81 @@
+// The user interface as data. Plug-ins describe a message box, a question or a dialog; the
+// host shows it in whatever way it can (a window, a console, a test script) and hands back
+// the answer. So every dialog path is testable without a display.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorlan::host {
+
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Icon { None, Error, Warning, Information, Question };
+enum class Answer { Ok, Cancel, Yes, No };
+
+struct MessageBoxRequest {
+  std::string text;
+  std::string caption;
+  Buttons buttons = Buttons::Ok;
+  Icon icon = Icon::None;
+  bool topmost = false;  // foreground and topmost
+};
+
+enum class ControlKind { Static, Group, Edit, MultiLineEdit, CheckBox, RadioButton, Button, ProgressBar, ListBox, ComboBox };
+
+struct DialogControl {
+  int id = 0;
+  ControlKind kind = ControlKind::Static;
+  std::string label;   // caption of a button, check box, group or static text
+  std::string text;    // contents of an edit control
+  int value = 0;       // check state, selection or bar position
+  int rangeMin = 0, rangeMax = 100;
+  int maxLength = 0;   // edit controls; 0 = unlimited
+  bool readOnly = false;
+  bool enabled = true;
+  std::vector<std::string> items;  // list and combo boxes
+};
+
+// A dialog as a model: the plug-in fills the controls, the host runs it and sets `result`
+// to the id of the button that closed it, with the controls holding the user's values.
+struct DialogModel {
+  std::string title;
+  std::vector<DialogControl> controls;
+  int result = 0;
+
+  DialogControl* Find(int id);
+  const DialogControl* Find(int id) const;
+};
+
+// A modeless window whose controls the plug-in updates while it works. Safe to call from
+// any thread.
+class ModelessWindow {
+ public:
+  virtual ~ModelessWindow() = default;
+  virtual void SetTitle(const std::string& title) = 0;
+  virtual void SetText(int controlId, const std::string& text) = 0;
+  virtual void SetRange(int controlId, int min, int max) = 0;
+  virtual void SetPos(int controlId, int pos) = 0;
+  virtual void Show(bool visible) = 0;
+};
+
+struct FilePickerRequest {
+  std::string title;
+  std::string filter;       // e.g. "Zef files (*.zef)|*.zef"
+  std::string initialPath;
+  bool save = false;
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+  virtual Answer MessageBox(const MessageBoxRequest& request) = 0;
+  // Runs a modal dialog; returns the id of the closing button (also left in model.result).
+  virtual int RunModal(DialogModel& model) = 0;
+  virtual std::unique_ptr<ModelessWindow> OpenModeless(const DialogModel& model) = 0;
+  virtual std::optional<std::string> PickFile(const FilePickerRequest& request) = 0;
+  virtual std::optional<std::string> PickFolder(const std::string& title) = 0;
+};
+
+}  // namespace vorlan::host
