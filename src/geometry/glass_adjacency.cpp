@@ -1,0 +1,336 @@
+#include "geometry/glass_adjacency.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+
+#include "support/bytes.h"
+
+namespace vorlan::geometry {
+namespace {
+
+using host::Point3;
+
+constexpr float kMatchDist2 = 1e-6f;
+
+// The squared distance exactly as the matching rule computes it: single precision, summed
+// x, y, z. The grid below only narrows the candidates; this decides.
+inline bool Near(Point3 a, Point3 b) {
+  float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+  return dx * dx + dy * dy + dz * dz < kMatchDist2;
+}
+
+inline bool EdgesMatch(const GlassEdge& e, const GlassEdge& f) {
+  return (Near(e.start, f.start) && Near(e.end, f.end)) || (Near(e.start, f.end) && Near(e.end, f.start));
+}
+
+inline bool Finite(Point3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+inline bool Finite(const GlassEdge& e) { return Finite(e.start) && Finite(e.end); }
+
+// Hash grid over edge end points. Cells are 0.002 wide, twice the match distance: two points
+// that can pass Near() differ by at most about 0.001 per axis, so their cells are equal or
+// adjacent and the 27 cells around one end point hold every candidate. Edges with a
+// non-finite coordinate can never match and are left out by the callers.
+//
+// Each bucket is a doubly linked list of end-point entries in ascending edge order (edges
+// are inserted in order), so a scan for the lowest matching edge can stop at the first hit.
+// Hash collisions only add candidates, which the exact test rejects.
+class EdgeGrid {
+ public:
+  static constexpr double kCell = 0.002;
+  static constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
+
+  // Room for edge ids 0 .. edge_count - 1; throws std::bad_alloc.
+  void Reset(std::size_t edge_count) {
+    std::size_t buckets = 16;
+    while (buckets < edge_count * 4) buckets *= 2;
+    mask_ = buckets - 1;
+    head_.assign(buckets, kNone);
+    tail_.assign(buckets, kNone);
+    next_.assign(edge_count * 2, kNone);
+    prev_.assign(edge_count * 2, kNone);
+    bucket_.assign(edge_count * 2, 0);
+    linked_.assign(edge_count, 0);
+  }
+
+  void Insert(uint32_t id, const GlassEdge& e) {
+    Link(id * 2, Bucket(Cell(e.start)));
+    Link(id * 2 + 1, Bucket(Cell(e.end)));
+    linked_[id] = 1;
+  }
+
+  void Remove(uint32_t id) {
+    if (!linked_[id]) return;
+    Unlink(id * 2);
+    Unlink(id * 2 + 1);
+    linked_[id] = 0;
+  }
+
+  // Calls visit(edge id) for the entries of every bucket around p, bucket by bucket in
+  // ascending id order; visit returns true to stop scanning the current bucket. An edge may
+  // be visited twice (both end points near p).
+  template <class Visit>
+  void ForEachNear(Point3 p, Visit&& visit) const {
+    const Key c = Cell(p);
+    std::size_t seen[27];
+    int nseen = 0;
+    for (int dx = -1; dx <= 1; ++dx)
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dz = -1; dz <= 1; ++dz) {
+          std::size_t b = Bucket({c.x + dx, c.y + dy, c.z + dz});
+          if (std::find(seen, seen + nseen, b) != seen + nseen) continue;
+          seen[nseen++] = b;
+          for (uint32_t n = head_[b]; n != kNone; n = next_[n])
+            if (visit(n / 2)) break;
+        }
+  }
+
+ private:
+  struct Key {
+    int64_t x, y, z;
+  };
+
+  // Clamped so that far-away points share the outermost cells instead of overflowing; a
+  // shared cell only costs extra candidates.
+  static int64_t Coord(float v) {
+    double q = std::floor(static_cast<double>(v) / kCell);
+    constexpr double kLimit = 4.0e18;
+    return static_cast<int64_t>(std::clamp(q, -kLimit, kLimit));
+  }
+  static Key Cell(Point3 p) { return {Coord(p.x), Coord(p.y), Coord(p.z)}; }
+
+  std::size_t Bucket(Key k) const {
+    uint64_t h = static_cast<uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
+    h ^= static_cast<uint64_t>(k.y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+    h ^= static_cast<uint64_t>(k.z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+    h ^= h >> 29;
+    return static_cast<std::size_t>(h) & mask_;
+  }
+
+  void Link(uint32_t n, std::size_t b) {
+    bucket_[n] = b;
+    prev_[n] = tail_[b];
+    next_[n] = kNone;
+    if (tail_[b] == kNone)
+      head_[b] = n;
+    else
+      next_[tail_[b]] = n;
+    tail_[b] = n;
+  }
+
+  void Unlink(uint32_t n) {
+    std::size_t b = bucket_[n];
+    if (prev_[n] == kNone)
+      head_[b] = next_[n];
+    else
+      next_[prev_[n]] = next_[n];
+    if (next_[n] == kNone)
+      tail_[b] = prev_[n];
+    else
+      prev_[next_[n]] = prev_[n];
+  }
+
+  std::size_t mask_ = 0;
+  std::vector<uint32_t> head_, tail_, next_, prev_;
+  std::vector<std::size_t> bucket_;
+  std::vector<uint8_t> linked_;
+};
+
+// Step 1 for one pane: every unresolved edge, in order, pairs with the first later
+// unresolved edge of the same pane that matches it (both become interior); an edge that
+// finds none is outline. Edges leave the grid once resolved, so the grid holds exactly the
+// later unresolved edges.
+void ResolveInterior(std::vector<GlassEdge>& edges, std::vector<uint32_t>& outline, EdgeGrid& grid) {
+  const auto count = static_cast<uint32_t>(edges.size());
+  grid.Reset(count);
+  for (uint32_t k = 0; k < count; ++k)
+    if (Finite(edges[k])) grid.Insert(k, edges[k]);
+
+  for (uint32_t k = 0; k < count; ++k) {
+    GlassEdge& e = edges[k];
+    if (e.state != GlassEdgeState::kUnresolved) continue;
+    grid.Remove(k);
+    uint32_t best = EdgeGrid::kNone;
+    if (Finite(e)) {
+      grid.ForEachNear(e.start, [&](uint32_t f) {
+        if (f >= best) return true;
+        if (!EdgesMatch(e, edges[f])) return false;
+        best = f;
+        return true;
+      });
+    }
+    if (best != EdgeGrid::kNone) {
+      e.state = GlassEdgeState::kInterior;
+      edges[best].state = GlassEdgeState::kInterior;
+      grid.Remove(best);
+    } else {
+      e.state = GlassEdgeState::kOutline;
+      outline.push_back(k);
+    }
+  }
+}
+
+// Removes entry `pos` of an outline list by moving the last entry into its place.
+void SwapRemove(std::vector<uint32_t>& list, std::size_t pos, std::vector<uint32_t>& pos_of) {
+  list[pos] = list.back();
+  pos_of[list[pos]] = static_cast<uint32_t>(pos);
+  list.pop_back();
+}
+
+}  // namespace
+
+bool GlassAdjacency::AddTriangle(uint32_t pane, Point3 a, Point3 b, Point3 c) {
+  if (built_ || pane >= kMaxPanes || edge_count_ > kMaxEdges - 3) return false;
+  try {
+    if (pane >= panes_.size()) panes_.resize(pane + std::size_t{1});
+    auto& edges = panes_[pane].edges;
+    edges.reserve(edges.size() + 3);
+    edges.push_back({a, b, GlassEdgeState::kUnresolved});
+    edges.push_back({b, c, GlassEdgeState::kUnresolved});
+    edges.push_back({c, a, GlassEdgeState::kUnresolved});
+    edge_count_ += 3;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+std::span<const GlassEdge> GlassAdjacency::Edges(std::size_t pane) const {
+  if (pane >= panes_.size()) return {};
+  return panes_[pane].edges;
+}
+
+bool GlassAdjacency::Build() {
+  if (built_) return false;
+  for (const Pane& p : panes_)
+    if (p.edges.empty()) return false;
+
+  const std::size_t n = panes_.size();
+  try {
+    // Work on copies of the edge states so that a failed allocation leaves nothing half done.
+    std::vector<std::vector<GlassEdge>> edges(n);
+    std::vector<std::vector<uint32_t>> outline(n);
+    std::vector<uint32_t> first(n + 1, 0);  // global id of each pane's first edge
+    for (std::size_t i = 0; i < n; ++i) {
+      edges[i] = panes_[i].edges;
+      for (GlassEdge& e : edges[i]) e.state = GlassEdgeState::kUnresolved;
+      first[i + 1] = first[i] + static_cast<uint32_t>(edges[i].size());
+    }
+    const uint32_t total = first[n];
+
+    EdgeGrid grid;
+    for (std::size_t i = 0; i < n; ++i) ResolveInterior(edges[i], outline[i], grid);
+
+    // Step 2 works on global edge ids over the outline edges of all panes.
+    std::vector<uint32_t> pane_of(total), pos_of(total);
+    std::vector<GlassEdge*> edge_of(total);
+    std::vector<std::vector<uint32_t>> list(n);  // outline lists as global ids
+    for (std::size_t i = 0; i < n; ++i) {
+      for (uint32_t k = 0; k < edges[i].size(); ++k) {
+        uint32_t g = first[i] + k;
+        pane_of[g] = static_cast<uint32_t>(i);
+        edge_of[g] = &edges[i][k];
+      }
+      list[i].reserve(outline[i].size());
+      for (uint32_t k : outline[i]) {
+        pos_of[first[i] + k] = static_cast<uint32_t>(list[i].size());
+        list[i].push_back(first[i] + k);
+      }
+    }
+    grid.Reset(total);
+    for (std::size_t i = 0; i < n; ++i)
+      for (uint32_t g : list[i])
+        if (Finite(*edge_of[g])) grid.Insert(g, *edge_of[g]);
+
+    std::vector<uint8_t> adjacency(n * n, 0), open(n, 0);
+
+    struct Candidate {
+      uint32_t pane, e, f;
+    };
+    std::vector<Candidate> cands;
+    std::vector<uint32_t> cand_begin(total), cand_end(total), stamp(total, 0);
+    uint32_t stamp_now = 0;
+
+    for (std::size_t i = 0; i < n; ++i) {
+      // Every edge pair that could ever pair up while pane i is processed: e of pane i,
+      // f of a later pane, both still outline now. States change below and are rechecked.
+      cands.clear();
+      for (uint32_t e : list[i]) {
+        const GlassEdge& ee = *edge_of[e];
+        if (!Finite(ee)) continue;
+        grid.ForEachNear(ee.start, [&](uint32_t f) {
+          if (pane_of[f] > i && edge_of[f]->state == GlassEdgeState::kOutline && EdgesMatch(ee, *edge_of[f]))
+            cands.push_back({pane_of[f], e, f});
+          return false;
+        });
+      }
+      std::sort(cands.begin(), cands.end(), [](const Candidate& a, const Candidate& b) {
+        return a.pane != b.pane ? a.pane < b.pane : (a.e != b.e ? a.e < b.e : a.f < b.f);
+      });
+      cands.erase(
+          std::unique(cands.begin(), cands.end(),
+                      [](const Candidate& a, const Candidate& b) { return a.e == b.e && a.f == b.f; }),
+          cands.end());
+
+      // Panes j without a candidate leave pane i's list untouched, so only the others are
+      // walked; the walk itself follows the list order exactly, swaps included.
+      for (std::size_t c0 = 0; c0 < cands.size();) {
+        const uint32_t j = cands[c0].pane;
+        std::size_t c1 = c0;
+        ++stamp_now;
+        while (c1 < cands.size() && cands[c1].pane == j) {
+          std::size_t s = c1;
+          while (c1 < cands.size() && cands[c1].pane == j && cands[c1].e == cands[s].e) ++c1;
+          stamp[cands[s].e] = stamp_now;
+          cand_begin[cands[s].e] = static_cast<uint32_t>(s);
+          cand_end[cands[s].e] = static_cast<uint32_t>(c1);
+        }
+        auto& li = list[i];
+        auto& lj = list[j];
+        for (std::size_t pos = 0; pos < li.size();) {
+          const uint32_t e = li[pos];
+          uint32_t best = EdgeGrid::kNone;
+          if (stamp[e] == stamp_now) {
+            uint32_t best_pos = EdgeGrid::kNone;
+            for (uint32_t c = cand_begin[e]; c < cand_end[e]; ++c) {
+              uint32_t f = cands[c].f;
+              if (edge_of[f]->state == GlassEdgeState::kOutline && pos_of[f] < best_pos) {
+                best = f;
+                best_pos = pos_of[f];
+              }
+            }
+          }
+          if (best == EdgeGrid::kNone) {
+            ++pos;
+            continue;
+          }
+          edge_of[e]->state = GlassEdgeState::kShared;
+          edge_of[best]->state = GlassEdgeState::kShared;
+          SwapRemove(li, pos, pos_of);
+          SwapRemove(lj, pos_of[best], pos_of);
+          adjacency[i * n + j] = 1;
+          adjacency[j * n + i] = 1;
+        }
+        c0 = c1;
+      }
+      open[i] = list[i].empty() ? 0 : 1;
+    }
+
+    std::vector<uint8_t> payload;
+    payload.reserve(4 + n * n + n);
+    support::ByteWriter w(payload);
+    w.U32(static_cast<uint32_t>(n));
+    w.Bytes(adjacency);
+    w.Bytes(open);
+
+    for (std::size_t i = 0; i < n; ++i) panes_[i].edges.swap(edges[i]);
+    payload_.swap(payload);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  built_ = true;
+  return true;
+}
+
+}  // namespace vorlan::geometry
