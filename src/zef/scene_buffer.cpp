@@ -1,0 +1,119 @@
+#include "zef/scene_buffer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cassert>
+#include <cstring>
+#include <new>
+
+#include "support/bytes.h"
+
+namespace vorlan::zef {
+
+namespace {
+// The zero head that ends every walk over the image always lies inside the storage.
+constexpr std::size_t kTail = 8;
+}  // namespace
+
+SceneBuffer::SceneBuffer(std::size_t initialCapacity) : data_(std::max(initialCapacity, kTail), 0) {}
+
+uint8_t* SceneBuffer::Reserve(std::size_t n) {
+  if (!fits_) return nullptr;
+  uint64_t end = uint64_t{offset_} + n;
+  if (end > kMaxImage) {
+    fits_ = false;
+    return nullptr;
+  }
+  if (end + kTail > data_.size()) {
+    // Doubling keeps appends amortised constant; resize zero-fills the new part, which keeps
+    // everything past the offset zero.
+    uint64_t want = std::min<uint64_t>(uint64_t{data_.size()} * 2, kMaxImage + kTail);
+    want = std::max<uint64_t>(want, end + kTail);
+    try {
+      data_.resize(static_cast<std::size_t>(want), 0);
+    } catch (const std::bad_alloc&) {
+      fits_ = false;  // refused like an image too large for the format
+      return nullptr;
+    }
+  }
+  return data_.data() + offset_;
+}
+
+void SceneBuffer::SetOffset(uint32_t offset) {
+  if (offset < offset_) {
+    // A dropped block must not leave its head behind: the next walk would find it.
+    std::fill(data_.begin() + offset, data_.begin() + offset_, uint8_t{0});
+    offset_ = offset;
+    return;
+  }
+  if (offset == offset_) return;
+  if (Reserve(offset - offset_) == nullptr) return;
+  offset_ = offset;
+}
+
+void SceneBuffer::U32(uint32_t v) {
+  uint8_t* p = Reserve(4);
+  if (!p) return;
+  support::ByteWriter::StoreU32(p, v);
+  offset_ += 4;
+}
+
+void SceneBuffer::F32(float v) { U32(std::bit_cast<uint32_t>(v)); }
+
+void SceneBuffer::Point(host::Point3 p) {
+  F32(p.x);
+  F32(p.y);
+  F32(p.z);
+}
+
+void SceneBuffer::Bytes(std::span<const uint8_t> b) { Bytes(b.data(), b.size()); }
+
+void SceneBuffer::Bytes(const void* p, std::size_t n) {
+  if (n == 0) return;
+  uint8_t* dst = Reserve(n);
+  if (!dst) return;
+  std::memcpy(dst, p, n);
+  offset_ += static_cast<uint32_t>(n);
+}
+
+void SceneBuffer::CString(std::string_view s) {
+  // One reservation for text and zero so that a refused string leaves nothing half-written.
+  uint8_t* dst = Reserve(s.size() + 1);
+  if (!dst) return;
+  if (!s.empty()) std::memcpy(dst, s.data(), s.size());
+  dst[s.size()] = 0;
+  offset_ += static_cast<uint32_t>(s.size() + 1);
+}
+
+void SceneBuffer::Zeros(std::size_t n) {
+  // The storage past the offset is already zero.
+  if (n == 0 || Reserve(n) == nullptr) return;
+  offset_ += static_cast<uint32_t>(n);
+}
+
+void SceneBuffer::Matrix(const host::Matrix3& m) {
+  for (int row = 0; row < 4; ++row) {
+    Point(m.GetRow(row));
+    F32(row == 3 ? 1.0f : 0.0f);
+  }
+}
+
+void SceneBuffer::PatchU32(uint32_t at, uint32_t v) {
+  assert(uint64_t{at} + 4 <= offset_);
+  if (uint64_t{at} + 4 > offset_) return;
+  support::ByteWriter::StoreU32(data_.data() + at, v);
+}
+
+void SceneBuffer::PatchF32(uint32_t at, float v) { PatchU32(at, std::bit_cast<uint32_t>(v)); }
+
+uint32_t SceneBuffer::ReadU32(uint32_t at) const {
+  assert(uint64_t{at} + 4 <= offset_);
+  if (uint64_t{at} + 4 > offset_) return 0;
+  return support::LoadU32(data_.data() + at);
+}
+
+std::span<uint8_t> SceneBuffer::Image() { return {data_.data(), offset_ + kTail}; }
+
+std::span<const uint8_t> SceneBuffer::Image() const { return {data_.data(), offset_ + kTail}; }
+
+}  // namespace vorlan::zef
