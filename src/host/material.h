@@ -4,14 +4,15 @@
 #include <string>
 
 #include "host/animatable.h"
+#include "host/paramblock.h"
 
 namespace vorlan::host {
 
 // Texture coordinate generator of a bitmap texture.
 struct UVGenState {
-  int axis = 0;             // 0: XY, 1: YZ, 2: ZX
-  int tilingFlags = 3;      // 1 tile U, 2 tile V, 4 mirror U, 8 mirror V
-  float mipMap = 0.0f;      // the generator's mip-map (blur) value at time 0
+  int axis = 0;         // 0: XY, 1: YZ, 2: ZX
+  int tilingFlags = 3;  // 1 tile U, 2 tile V, 4 mirror U, 8 mirror V
+  float mipMap = 0.0f;  // the generator's mip-map (blur) value at time 0
   int mapChannel = 1;
   float uOffset = 0, vOffset = 0, uTiling = 1, vTiling = 1, angle = 0;
 };
@@ -23,13 +24,32 @@ class Texmap : public Animatable {
   virtual std::string GetMapFileName() const { return {}; }
   // The coordinate generator; null for textures that have none.
   virtual const UVGenState* GetUVGen() const { return nullptr; }
+  // Tiling and mirroring flags (UVGenState::tilingFlags bits); 0 without a generator.
+  virtual int GetTextureTiling() const {
+    const UVGenState* g = GetUVGen();
+    return g ? g->tilingFlags : 0;
+  }
+  // A bitmap texture keeps its parameter block as reference 1 (see kBitmapParam*); null for
+  // textures without one. The block stays owned by the texture.
+  virtual ParamBlock* GetReference1() const { return nullptr; }
 };
 
+// Parameter identifiers in a bitmap texture's parameter block (reference 1): the clip
+// rectangle in texture space and the switch that applies it.
+inline constexpr int kBitmapParamClipU = 0;
+inline constexpr int kBitmapParamClipV = 1;
+inline constexpr int kBitmapParamClipW = 2;
+inline constexpr int kBitmapParamClipH = 3;
+inline constexpr int kBitmapParamApplyCrop = 6;
+
 inline constexpr int kNumStdMapSlots = 12;
+// The engine material's underlying Standard material has the extra channels 12..19.
+inline constexpr int kNumVexaMapSlots = 20;
 
 class Mtl : public Animatable {
  public:
   virtual std::string GetName() const = 0;
+  virtual void SetName(std::string /*name*/) {}
 
   // Sub-materials (Multi/Sub-Object); a slot may be empty (null).
   virtual int NumSubMtls() const { return 0; }
@@ -42,6 +62,9 @@ class Mtl : public Animatable {
   virtual Texmap* GetSubTexmap(int /*slot*/) const { return nullptr; }
   virtual bool SubTexmapOn(int /*slot*/) const { return false; }
   virtual float GetTexmapAmount(int /*slot*/, TimeValue /*t*/) const { return 1.0f; }
+  // Sets a map slot's amount (an animatable value; set at time t). Ignored by materials
+  // without map slots.
+  virtual void SetTexmapAmount(int /*slot*/, float /*amount*/, TimeValue /*t*/) {}
 
   // Engine materials keep a Standard material as reference 0.
   virtual Mtl* GetReference0() const { return nullptr; }
