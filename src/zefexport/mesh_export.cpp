@@ -1,0 +1,355 @@
+#include "zefexport/mesh_export.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "host/ids.h"
+#include "host/mesh.h"
+#include "support/bytes.h"
+#include "zefexport/mesh_export_channels.h"
+
+namespace vorlan::zefexport {
+
+void FaceList::Clear() {
+  triangles.clear();
+  positions.clear();
+  normals.clear();
+  uvs.clear();
+}
+
+namespace {
+
+// Faces whose material a mesh cannot take more than this many of, and keep 3 x count in 32 bits.
+constexpr std::size_t kMaxTriangles = 0x50000000;
+
+std::string MaterialErrorText(const std::string& mtl, const std::string& node, int face, int matId) {
+  return "Material error: data inconsistency found in material '" + mtl + "'.\nNode: '" + node +
+         "', Face: " + std::to_string(face) + ", MtlId: " + std::to_string(matId) +
+         "\nAssigning default material to this face.";
+}
+
+// Where a face's material id leads: the MatList index, the host material and, once a face
+// has used it, the texture plan bound to this mesh.
+struct SlotState {
+  int32_t matIndex = -1;
+  host::Mtl* mtl = nullptr;
+  bool reported = false;  // the material error was shown for this slot
+  std::optional<BoundPlan> plan;
+};
+
+class FaceListBuilder {
+ public:
+  FaceListBuilder(ExportContext& ctx, const host::Node& node, host::Mesh& mesh)
+      : ctx_(ctx), node_(node), mesh_(mesh) {}
+
+  void Build(const host::Matrix3& toPivot, bool mirrored, FaceList& out);
+
+ private:
+  // Resolves the material of face f; returns the slot it uses, or null for the default
+  // material without texture coordinates.
+  SlotState* Resolve(uint32_t f);
+  const BoundPlan& PlanOf(SlotState& slot);
+
+  ExportContext& ctx_;
+  const host::Node& node_;
+  host::Mesh& mesh_;
+  const zef::MaterialSlotMap* slotMap_ = nullptr;
+  std::vector<SlotState> slots_;
+  BoundPlan none_;
+  bool warnedPairs_ = false;
+};
+
+SlotState* FaceListBuilder::Resolve(uint32_t f) {
+  if (slots_.empty()) return nullptr;
+  const uint32_t matId = mesh_.faces[f].matId;
+  SlotState& s = slots_[matId % slots_.size()];
+  if (s.mtl) return &s;
+  if (!s.reported) {
+    // Shown once per slot: a broken multi-material would otherwise raise one box per face.
+    s.reported = true;
+    host::Mtl* nodeMtl = node_.GetMtl();
+    ctx_.Message(MaterialErrorText(nodeMtl ? nodeMtl->GetName() : std::string(), node_.GetName(),
+                                   static_cast<int>(f), static_cast<int>(matId)),
+                 "Error", host::Buttons::Ok, host::Icon::Error);
+  }
+  return nullptr;
+}
+
+const BoundPlan& FaceListBuilder::PlanOf(SlotState& slot) {
+  if (slot.plan) return *slot.plan;
+  TexturePlan plan =
+      PlanTextures(slot.mtl, ctx_.materials.CropFor(slot.matIndex), ctx_.materials.LayersFor(slot.mtl));
+  if (plan.noGenerator) ctx_.Message("Something is wrong", "Error");
+  if (plan.wanted > plan.pairCount && !warnedPairs_) {
+    warnedPairs_ = true;
+    ctx_.Message("Node '" + node_.GetName() + "': material '" + slot.mtl->GetName() + "' uses " +
+                     std::to_string(plan.wanted) + " texture channels; a vertex carries at most " +
+                     std::to_string(kMaxTexturePairs) + ", the others are left out.",
+                 "Warning", host::Buttons::Ok, host::Icon::Warning);
+  }
+  slot.plan = BindPlan(plan, mesh_);
+  return *slot.plan;
+}
+
+void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceList& out) {
+  // Slot table of the node's material; a node without one, or with an empty slot map,
+  // leaves every face on the default material.
+  if (node_.GetMtl()) {
+    slotMap_ = ctx_.materials.SlotMapFor(&node_);
+    if (slotMap_ && slotMap_->slotCount > 0) {
+      slots_.resize(slotMap_->slotCount);
+      for (std::size_t i = 0; i < slots_.size() && i < slotMap_->slots.size(); ++i) {
+        slots_[i].matIndex = slotMap_->slots[i].mtl ? slotMap_->slots[i].recordIndex : -1;
+        slots_[i].mtl = slotMap_->slots[i].mtl;
+      }
+    }
+  }
+
+  const uint32_t numFaces = static_cast<uint32_t>(mesh_.faces.size());
+  // First pass: every face's slot, so that the texture coordinates can be sized at once.
+  std::vector<SlotState*> faceSlot(numFaces);
+  std::size_t uvFloats = 0;
+  for (uint32_t f = 0; f < numFaces; ++f) {
+    SlotState* s = Resolve(f);
+    faceSlot[f] = s;
+    if (s) uvFloats += 6 * static_cast<std::size_t>(PlanOf(*s).pairCount);
+  }
+
+  out.triangles.resize(numFaces);
+  out.positions.resize(3 * std::size_t(numFaces));
+  out.normals.resize(3 * std::size_t(numFaces));
+  out.uvs.assign(uvFloats, 0.0f);
+
+  const std::array<int, 3> order = mirrored ? std::array<int, 3>{2, 1, 0} : std::array<int, 3>{0, 1, 2};
+  std::size_t uv = 0;
+  for (uint32_t f = 0; f < numFaces; ++f) {
+    const host::MeshFace& face = mesh_.faces[f];
+    FaceList::Triangle& tri = out.triangles[f];
+    tri.smGroups = face.smGroup;
+    SlotState* s = faceSlot[f];
+    const BoundPlan& plan = s ? *s->plan : none_;
+    tri.matIndex = s ? s->matIndex : -1;
+    tri.mtl = s ? s->mtl : nullptr;
+    tri.pairCount = plan.pairCount;
+    tri.uvStart = static_cast<uint32_t>(uv);
+    for (int k = 0; k < 3; ++k) {
+      const int c = order[static_cast<std::size_t>(k)];
+      const std::size_t corner = 3 * std::size_t(f) + static_cast<std::size_t>(k);
+      out.positions[corner] = toPivot.PointTransform(mesh_.verts[face.v[static_cast<std::size_t>(c)]]);
+      out.normals[corner] =
+          host::Normalize(toPivot.VectorTransform(mesh_.CornerNormal(static_cast<int>(f), c)));
+      if (plan.pairCount) {
+        ComputeCornerPairs(plan, f, c, out.uvs.data() + uv);
+        uv += 2 * plan.pairCount;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t,
+                   const host::Matrix3& objectOffset, FaceList& out) {
+  out.Clear();
+  ctx.Step(nullptr, "Mesh");
+  auto badObject = [&] {
+    ctx.Message("Convert...() - bad object pObj", "Error");
+    return false;
+  };
+  host::Object* obj = node.EvalWorldState(t);
+  if (!obj || obj->GetSuperClassId() != host::kGeomObjectClass || !obj->CanConvertToTriMesh())
+    return badObject();
+
+  try {
+    std::optional<host::Mesh> mesh = obj->ConvertToTriMesh(t);
+    if (!mesh || !mesh->IsValid() || mesh->faces.size() > kMaxTriangles) return badObject();
+    mesh->BuildNormals();
+
+    // Vertex -> world after world-space modifiers -> the object's own space -> pivot space.
+    const host::Matrix3 objTM = node.GetObjTMAfterWSM(t);
+    const host::Matrix3 toPivot = objTM * host::Inverse(node.GetObjectTM(t)) * objectOffset;
+    FaceListBuilder builder(ctx, node, *mesh);
+    builder.Build(toPivot, objTM.Mirrors(), out);
+  } catch (const std::bad_alloc&) {
+    out.Clear();
+    ctx.Message("ExportFaceList() - cannot create vertex storage !!!", "Error");
+    return false;
+  }
+
+  if (ctx.options.resmoothSingleObjects) {
+    ctx.Step(nullptr, "Smooth");
+    ResmoothFaceList(out, ctx.progress);
+  }
+  return true;
+}
+
+uint32_t WriteTransformBlock(zef::SceneBuffer& buffer, const host::Node& node) {
+  const host::Matrix3 tm = node.GetNodeTM(0);
+  const host::AffineParts parts = host::DecompAffine(tm);
+  host::Point3 euler = host::QuatToEulerXYZ(host::Normalize(parts.q));
+  // A zero angle is written as +0 whichever way the decomposition rounded.
+  euler = {euler.x + 0.0f, euler.y + 0.0f, euler.z + 0.0f};
+  buffer.U32(kTransformId);
+  buffer.U32(kTransformBlockSize);
+  buffer.Point(parts.t);
+  buffer.Point(euler);
+  buffer.Point(parts.k);
+  buffer.Matrix(tm);
+  return kTransformBlockSize;
+}
+
+uint32_t WriteUserPropsBlock(zef::SceneBuffer& buffer, const host::Node& node) {
+  const std::string text = node.GetUserPropBuffer();
+  // The host keeps the text as a C string: it ends at the first zero.
+  const std::size_t len = std::strlen(text.c_str());
+  const uint32_t size = static_cast<uint32_t>(12 + len + 1);
+  buffer.U32(kUserPropsId);
+  buffer.U32(size);
+  buffer.U32(static_cast<uint32_t>(len + 1));
+  buffer.CString(std::string_view(text.data(), len));
+  return size;
+}
+
+namespace {
+
+// Writes the GBlock of the triangles `tris` (indices into `faces`), all of MatList index
+// `matIndex`, with their corners in order and moved by -offset.
+void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const uint32_t> tris,
+                 int32_t matIndex, host::Point3 offset) {
+  uint32_t pairs = 0;
+  for (uint32_t t : tris) pairs = std::max(pairs, faces.triangles[t].pairCount);
+  const uint64_t stride = 24 + 8 * uint64_t(pairs);
+  const uint64_t count = 3 * uint64_t(tris.size());
+  const uint64_t vertsSize = 20 + count * stride;
+  const uint64_t facesSize = 12 + 12 * uint64_t(tris.size());
+  // Sizes past 32 bits never reach the file: the buffer refuses the image long before.
+  buf.U32(kGBlockId);
+  buf.U32(static_cast<uint32_t>(12 + vertsSize + facesSize));
+  buf.I32(matIndex);
+
+  buf.U32(kVerticesId);
+  buf.U32(static_cast<uint32_t>(vertsSize));
+  buf.U32(static_cast<uint32_t>(count));
+  buf.U32(static_cast<uint32_t>(stride));
+  buf.U32(kVertexFormatPosNormal | (pairs << 8));
+  // Vertices go through a small staging area; a corner with fewer pairs than the block's
+  // stride (a material sharing this record but not its channels) is padded with zeros.
+  constexpr std::size_t kChunk = 1 << 16;
+  std::vector<uint8_t> staging;
+  staging.reserve(std::min<std::size_t>(kChunk, count * stride));
+  auto put = [&](float v) {
+    uint8_t b[4];
+    support::ByteWriter::StoreU32(b, std::bit_cast<uint32_t>(v));
+    staging.insert(staging.end(), b, b + 4);
+  };
+  for (uint32_t t : tris) {
+    const FaceList::Triangle& tri = faces.triangles[t];
+    for (std::size_t k = 0; k < 3; ++k) {
+      const std::size_t corner = 3 * std::size_t(t) + k;
+      const host::Point3 p = faces.positions[corner] - offset;
+      const host::Point3 n = faces.normals[corner];
+      put(p.x), put(p.y), put(p.z), put(n.x), put(n.y), put(n.z);
+      for (float f : faces.CornerUVs(corner)) put(f);
+      for (uint32_t i = tri.pairCount; i < pairs; ++i) put(0.0f), put(0.0f);
+    }
+    if (staging.size() >= kChunk) {
+      buf.Bytes(staging);
+      staging.clear();
+    }
+  }
+  buf.Bytes(staging);
+
+  buf.U32(kFacesId);
+  buf.U32(static_cast<uint32_t>(facesSize));
+  buf.U32(static_cast<uint32_t>(tris.size()));
+  staging.clear();
+  auto putU32 = [&](uint32_t v) {
+    uint8_t b[4];
+    support::ByteWriter::StoreU32(b, v);
+    staging.insert(staging.end(), b, b + 4);
+  };
+  for (uint32_t i = 0; i < tris.size(); ++i) {
+    putU32(3 * i), putU32(3 * i + 1), putU32(3 * i + 2);
+    if (staging.size() >= kChunk) {
+      buf.Bytes(staging);
+      staging.clear();
+    }
+  }
+  buf.Bytes(staging);
+}
+
+}  // namespace
+
+uint32_t BuildGObj(ExportContext& ctx, const host::Node& node, const FaceList& faces, host::Point3 offset) {
+  ctx.Step(nullptr, "Converting");
+  zef::SceneBuffer& buf = ctx.buffer;
+  const uint32_t start = buf.Offset();
+
+  InstanceEntry* shared = ctx.instances.Find(node.GetObjectRef());
+  const uint32_t number = shared ? shared->number : 0;
+  bool repeat = false;
+  if (number != 0) {
+    repeat = shared->written;
+    shared->written = true;
+  }
+
+  buf.U32(kGObjId);
+  buf.U32(0);
+  buf.U32(0);
+  WriteTransformBlock(buf, node);
+  WriteUserPropsBlock(buf, node);
+  if (number != 0) {
+    buf.U32(kInstanceId);
+    buf.U32(12);
+    buf.U32(number);
+  }
+
+  uint32_t blocks = 0;
+  if (!repeat) {
+    // Parts in order of first use; each part's triangles in their own order.
+    const uint32_t numTris = static_cast<uint32_t>(faces.NumTriangles());
+    std::vector<int32_t> partIndex;
+    std::vector<uint32_t> partOf(numTris), partCount;
+    std::unordered_map<int32_t, uint32_t> lookup;
+    int32_t lastIndex = 0;
+    uint32_t lastPart = UINT32_MAX;
+    for (uint32_t t = 0; t < numTris; ++t) {
+      const int32_t idx = faces.triangles[t].matIndex;
+      if (lastPart == UINT32_MAX || idx != lastIndex) {
+        auto [it, added] = lookup.try_emplace(idx, static_cast<uint32_t>(partIndex.size()));
+        if (added) partIndex.push_back(idx), partCount.push_back(0);
+        lastIndex = idx;
+        lastPart = it->second;
+      }
+      partOf[t] = lastPart;
+      ++partCount[lastPart];
+    }
+    // A node without any triangle still gets one part when it has no material.
+    if (partIndex.empty() && !node.GetMtl()) partIndex.push_back(-1), partCount.push_back(0);
+
+    std::vector<uint32_t> first(partIndex.size() + 1, 0), sorted(numTris);
+    for (std::size_t p = 0; p < partIndex.size(); ++p) first[p + 1] = first[p] + partCount[p];
+    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+    for (uint32_t t = 0; t < numTris; ++t) sorted[fill[partOf[t]]++] = t;
+
+    for (std::size_t p = 0; p < partIndex.size(); ++p) {
+      WriteGBlock(buf, faces, std::span<const uint32_t>(sorted).subspan(first[p], partCount[p]), partIndex[p],
+                  offset);
+      ctx.triangleTotal += partCount[p];
+      ++blocks;
+    }
+  }
+
+  if (!buf.Fits()) return 0;
+  const uint32_t size = buf.Offset() - start;
+  buf.PatchU32(start + 4, size);
+  buf.PatchU32(start + 8, blocks);
+  return size;
+}
+
+}  // namespace vorlan::zefexport

@@ -1,0 +1,102 @@
+// Geometric nodes as .zef blocks: the face list of one node and the GObj built from it.
+//
+// A node is exported in two steps. BuildFaceList converts the node's object into a list of
+// triangles with three unshared corner vertices each (position in the node's pivot space,
+// normal, the texture coordinates the face's material needs) and the MatList index of every
+// triangle. BuildGObj then splits that list by material into GBlocks and appends the GObj to
+// the scene buffer. Identical corners are welded later, while the file is written.
+//
+// Both steps run on the exporting thread; they report their operation ("Mesh", "Smooth",
+// "Converting") through the context's progress sink and every artist message through the
+// host's user interface.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "host/material.h"
+#include "host/math3d.h"
+#include "host/node.h"
+#include "zef/progress.h"
+#include "zef/scene_buffer.h"
+#include "zefexport/export_context.h"
+
+namespace vorlan::zefexport {
+
+// Block IDs this builder writes.
+inline constexpr uint32_t kGObjId = 0x30;
+inline constexpr uint32_t kGBlockId = 0x31;
+inline constexpr uint32_t kVerticesId = 0x32;
+inline constexpr uint32_t kFacesId = 0x33;
+inline constexpr uint32_t kUserPropsId = 0x34;
+inline constexpr uint32_t kTransformId = 0x35;
+inline constexpr uint32_t kInstanceId = 0x36;
+
+inline constexpr uint32_t kTransformBlockSize = 108;
+// Position and normal; the number of texture-coordinate pairs goes into bits 8 to 11.
+inline constexpr uint32_t kVertexFormatPosNormal = 0x12;
+// Texture-coordinate pairs a vertex record can carry: the vertex format's limit.
+inline constexpr uint32_t kMaxTexturePairs = 8;
+// Positions in a material's texture-channel list (map slots, engine layers).
+inline constexpr int kTextureSlots = 20;
+
+// The triangles of one node, each with three corner vertices of its own. Corner k of
+// triangle f is corner 3f + k. All corners of a triangle carry the same number of
+// texture-coordinate pairs.
+struct FaceList {
+  struct Triangle {
+    uint32_t smGroups = 0;     // smoothing-group bits of the host face
+    int32_t matIndex = -1;     // MatList index, -1 for the default material
+    host::Mtl* mtl = nullptr;  // the host (sub-)material the index came from; not owned
+    uint32_t pairCount = 0;    // texture-coordinate pairs of each corner
+    uint32_t uvStart = 0;      // first float of corner 3f in `uvs`
+  };
+
+  std::vector<Triangle> triangles;
+  std::vector<host::Point3> positions;  // per corner, in the node's pivot space
+  std::vector<host::Point3> normals;    // per corner, unit length
+  // Per triangle, its three corners' pairs back to back: corner k holds pairCount (u, v)
+  // pairs starting at uvStart + 2 * pairCount * k. v is already flipped (1 - v).
+  std::vector<float> uvs;
+
+  std::size_t NumTriangles() const { return triangles.size(); }
+  std::size_t NumCorners() const { return positions.size(); }
+  std::span<const float> CornerUVs(std::size_t corner) const {
+    const Triangle& t = triangles[corner / 3];
+    return {uvs.data() + t.uvStart + 2 * t.pairCount * (corner % 3), 2 * t.pairCount};
+  }
+  void Clear();
+};
+
+// Converts the node's object at time `t` into `out` (cleared first). `objectOffset` is the
+// node's object-offset matrix as the driver builds it; positions end up in the node's pivot
+// space. With ctx.options.resmoothSingleObjects set, corners at the same position whose
+// triangles share a smoothing group get one common normal.
+// Returns false, with nothing in `out`, when the node's object is not geometry that converts
+// to a valid triangle mesh ("Convert...() - bad object pObj") or when memory runs out.
+// Preconditions: the material list has been built and ctx.materials indexed.
+bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t,
+                   const host::Matrix3& objectOffset, FaceList& out);
+
+// Appends the node's GObj at ctx.buffer's offset: Transform, UserProps, Instance (for a
+// shared object) and one GBlock per MatList index in order of first use, each vertex moved
+// by -offset. The second and later nodes of a shared object get only the three small
+// blocks and a GBlock count of 0. Adds the triangles written to ctx.triangleTotal and
+// returns the GObj's size (the offset has advanced by it).
+uint32_t BuildGObj(ExportContext& ctx, const host::Node& node, const FaceList& faces, host::Point3 offset);
+
+// The 108-byte Transform block of the node's transform at time 0, at the buffer's offset.
+// Returns its size.
+uint32_t WriteTransformBlock(zef::SceneBuffer& buffer, const host::Node& node);
+
+// The node's user-defined properties text as a UserProps block. Returns its size.
+uint32_t WriteUserPropsBlock(zef::SceneBuffer& buffer, const host::Node& node);
+
+// Gives corners that lie at exactly the same position, and whose triangles share a
+// smoothing-group bit, the normalised sum of their normals, visiting corners in order so
+// that a corner already merged contributes its merged normal. Triangles without smoothing
+// groups are left alone. Reports its advance on the second bar of `progress` (may be null).
+void ResmoothFaceList(FaceList& faces, zef::ExportProgress* progress = nullptr);
+
+}  // namespace vorlan::zefexport
