@@ -1,0 +1,270 @@
+#include "workbench/viewport.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "support/file_io.h"
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wall"
+#pragma GCC diagnostic ignored "-Wextra"
+#pragma GCC diagnostic ignored "-Wconversion"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
+
+namespace vorlan::workbench {
+
+using host::Box3;
+using host::Matrix3;
+using host::Point3;
+
+namespace {
+
+constexpr float kDefaultFov = 0.785398f;  // 45 degrees
+constexpr int kMaxSide = 4096;
+constexpr uint8_t kBackground = 0x58;
+
+bool Finite(Point3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// World-space box of every mesh in the scene at time t, from each object's own box.
+Box3 SceneMeshBounds(const Scene& scene, host::TimeValue t) {
+  Box3 world;
+  for (const SceneNode* n : scene.AllNodes()) {
+    const host::Object* o = n->EvalWorldState(t);
+    if (!o || !o->CanConvertToTriMesh()) continue;
+    Box3 b = o->GetBoundingBox(t);
+    if (b.IsEmpty()) continue;
+    Matrix3 tm = n->GetObjectTM(t);
+    for (int k = 0; k < 8; ++k) {
+      Point3 corner{(k & 1) ? b.max.x : b.min.x, (k & 2) ? b.max.y : b.min.y, (k & 4) ? b.max.z : b.min.z};
+      Point3 w = tm.PointTransform(corner);
+      if (Finite(w)) world.Include(w);
+    }
+  }
+  return world;
+}
+
+float BoundsRadius(const Box3& b) {
+  if (b.IsEmpty()) return 0.0f;
+  float r = Length(b.max - b.min) * 0.5f;
+  return std::isfinite(r) ? r : 0.0f;
+}
+
+// Muted colours, chosen per node by its name so a picture does not depend on memory layout.
+constexpr std::array<std::array<uint8_t, 3>, 8> kPalette{{{200, 180, 150},
+                                                          {150, 180, 205},
+                                                          {170, 200, 150},
+                                                          {205, 150, 150},
+                                                          {180, 160, 205},
+                                                          {205, 200, 140},
+                                                          {150, 200, 190},
+                                                          {190, 190, 190}}};
+
+std::array<uint8_t, 3> NodeColour(const std::string& name) {
+  uint32_t h = 2166136261u;
+  for (unsigned char c : name) h = (h ^ c) * 16777619u;
+  return kPalette[h % kPalette.size()];
+}
+
+struct Target {
+  int w, h;
+  float focal, cx, cy;
+  std::vector<uint8_t>& pixels;  // bottom-up rows
+  std::vector<float>& invDepth;  // top-down rows; larger is nearer
+};
+
+struct ScreenVert {
+  float x, y, invZ;
+};
+
+void FillTriangle(Target& t, const ScreenVert& a, const ScreenVert& b, const ScreenVert& c,
+                  const std::array<uint8_t, 3>& rgb) {
+  float area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+  if (!std::isfinite(area) || area == 0.0f) return;
+  // Clamp in floating point first: converting an out-of-range float to int is undefined.
+  auto clampX = [&](float v) { return static_cast<int>(std::clamp(v, 0.0f, float(t.w - 1))); };
+  auto clampY = [&](float v) { return static_cast<int>(std::clamp(v, 0.0f, float(t.h - 1))); };
+  float minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
+  float minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
+  if (maxX < 0 || maxY < 0 || minX > float(t.w) || minY > float(t.h)) return;
+  int x0 = clampX(std::floor(minX)), x1 = clampX(std::ceil(maxX));
+  int y0 = clampY(std::floor(minY)), y1 = clampY(std::ceil(maxY));
+  float inv = 1.0f / area;
+  for (int y = y0; y <= y1; ++y) {
+    float py = float(y) + 0.5f;
+    for (int x = x0; x <= x1; ++x) {
+      float px = float(x) + 0.5f;
+      float w0 = ((b.x - px) * (c.y - py) - (b.y - py) * (c.x - px)) * inv;
+      float w1 = ((c.x - px) * (a.y - py) - (c.y - py) * (a.x - px)) * inv;
+      float w2 = 1.0f - w0 - w1;
+      if (w0 < 0 || w1 < 0 || w2 < 0) continue;
+      float z = w0 * a.invZ + w1 * b.invZ + w2 * c.invZ;
+      std::size_t di =
+          static_cast<std::size_t>(y) * static_cast<std::size_t>(t.w) + static_cast<std::size_t>(x);
+      if (!(z > t.invDepth[di])) continue;
+      t.invDepth[di] = z;
+      std::size_t row = static_cast<std::size_t>(t.h - 1 - y);
+      uint8_t* p = &t.pixels[(row * static_cast<std::size_t>(t.w) + static_cast<std::size_t>(x)) * 4];
+      p[0] = rgb[2];
+      p[1] = rgb[1];
+      p[2] = rgb[0];
+      p[3] = 0xFF;
+    }
+  }
+}
+
+// Draws one camera-space triangle: clipped against the near plane, projected, filled.
+void DrawTriangle(Target& t, float nearPlane, const std::array<Point3, 3>& tri,
+                  const std::array<uint8_t, 3>& rgb) {
+  // Visible points lie in front of the camera, at z <= -near.
+  std::array<Point3, 4> poly;
+  int n = 0;
+  for (int i = 0; i < 3; ++i) {
+    Point3 p = tri[static_cast<std::size_t>(i)], q = tri[static_cast<std::size_t>((i + 1) % 3)];
+    bool pin = p.z <= -nearPlane, qin = q.z <= -nearPlane;
+    if (pin) poly[static_cast<std::size_t>(n++)] = p;
+    if (pin != qin) {
+      float s = (-nearPlane - p.z) / (q.z - p.z);
+      poly[static_cast<std::size_t>(n++)] = p + (q - p) * s;
+    }
+  }
+  if (n < 3) return;
+  std::array<ScreenVert, 4> sv;
+  for (int i = 0; i < n; ++i) {
+    Point3 p = poly[static_cast<std::size_t>(i)];
+    float d = -p.z;
+    sv[static_cast<std::size_t>(i)] = {t.cx + p.x / d * t.focal, t.cy - p.y / d * t.focal, 1.0f / d};
+  }
+  FillTriangle(t, sv[0], sv[1], sv[2], rgb);
+  if (n == 4) FillTriangle(t, sv[0], sv[2], sv[3], rgb);
+}
+
+}  // namespace
+
+ViewCamera ChooseCamera(const Scene& scene, const ViewportOptions& options) {
+  Box3 bounds = SceneMeshBounds(scene, options.time);
+  float radius = BoundsRadius(bounds);
+  const std::string& name = options.cameraNode.empty() ? scene.activeViewCamera : options.cameraNode;
+  if (!name.empty()) {
+    const SceneNode* node = scene.FindNode(name);
+    const host::Object* o = node ? node->EvalWorldState(options.time) : nullptr;
+    auto cam = o ? o->EvalCameraState(options.time) : std::nullopt;
+    if (cam) {
+      ViewCamera v;
+      v.tm = node->GetObjectTM(options.time);
+      v.fov = std::isfinite(cam->fov) && cam->fov > 0.01f && cam->fov < 3.1f ? cam->fov : kDefaultFov;
+      v.nearPlane = std::max(1e-4f, radius * 1e-4f);
+      return v;
+    }
+  }
+  if (radius <= 0.0f) {
+    bounds = {};
+    bounds.Include({-0.5f, -0.5f, -0.5f});
+    bounds.Include({0.5f, 0.5f, 0.5f});
+    radius = BoundsRadius(bounds);
+  }
+  int w = std::clamp(options.width, 1, kMaxSide), h = std::clamp(options.height, 1, kMaxSide);
+  float half = kDefaultFov * 0.5f;
+  float vhalf = std::atan(std::tan(half) * float(h) / float(w));
+  float dist = radius / std::sin(std::min(half, vhalf)) * 1.05f;
+  // From the front, right and above, looking at the centre; world Z is up.
+  Point3 back = Normalize(Point3{1.0f, -1.0f, 0.75f});
+  Point3 centre = bounds.Center();
+  Point3 eye = centre + back * dist;
+  Point3 right = Normalize(Cross(-back, Point3{0, 0, 1}));
+  Point3 up = Cross(right, -back);
+  ViewCamera v;
+  v.tm = Matrix3(right, up, back, eye);
+  v.fov = kDefaultFov;
+  v.nearPlane = dist * 1e-3f;
+  return v;
+}
+
+host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& options) {
+  host::ViewportImage img;
+  img.width = std::clamp(options.width, 1, kMaxSide);
+  img.height = std::clamp(options.height, 1, kMaxSide);
+  img.bitsPerPixel = 32;
+  img.driverName = "Software";
+  std::size_t count = static_cast<std::size_t>(img.width) * static_cast<std::size_t>(img.height);
+  img.pixels.resize(count * 4);
+  for (std::size_t i = 0; i < count; ++i) {
+    img.pixels[i * 4 + 0] = kBackground;
+    img.pixels[i * 4 + 1] = kBackground;
+    img.pixels[i * 4 + 2] = kBackground;
+    img.pixels[i * 4 + 3] = 0xFF;
+  }
+  std::vector<float> invDepth(count, 0.0f);
+
+  ViewCamera cam = ChooseCamera(scene, options);
+  Matrix3 view = Inverse(cam.tm);
+  Target target{img.width, img.height, 0, img.width * 0.5f, img.height * 0.5f, img.pixels, invDepth};
+  target.focal = (img.width * 0.5f) / std::tan(cam.fov * 0.5f);
+  // A light from above and to the left of the viewer, in camera space.
+  const Point3 light = Normalize(Point3{-0.4f, 0.6f, 0.7f});
+
+  for (const SceneNode* n : scene.AllNodes()) {
+    const host::Object* o = n->EvalWorldState(options.time);
+    if (!o || !o->CanConvertToTriMesh()) continue;
+    auto mesh = o->ConvertToTriMesh(options.time);
+    if (!mesh || mesh->faces.empty()) continue;
+    Matrix3 toCamera = n->GetObjectTM(options.time) * view;
+    std::vector<Point3> cv(mesh->verts.size());
+    for (std::size_t i = 0; i < cv.size(); ++i) cv[i] = toCamera.PointTransform(mesh->verts[i]);
+    std::array<uint8_t, 3> base = NodeColour(n->GetName());
+    for (const host::MeshFace& f : mesh->faces) {
+      if (f.v[0] >= cv.size() || f.v[1] >= cv.size() || f.v[2] >= cv.size()) continue;
+      std::array<Point3, 3> tri{cv[f.v[0]], cv[f.v[1]], cv[f.v[2]]};
+      if (!Finite(tri[0]) || !Finite(tri[1]) || !Finite(tri[2])) continue;
+      // Flat Lambert lighting, lit from both sides so that flipped faces still show.
+      Point3 normal = Normalize(Cross(tri[1] - tri[0], tri[2] - tri[0]));
+      float lambert = std::fabs(Dot(normal, light));
+      if (!std::isfinite(lambert)) continue;
+      float k = 0.25f + 0.75f * std::min(lambert, 1.0f);
+      std::array<uint8_t, 3> rgb;
+      for (std::size_t c = 0; c < 3; ++c) rgb[c] = static_cast<uint8_t>(float(base[c]) * k + 0.5f);
+      DrawTriangle(target, cam.nearPlane, tri, rgb);
+    }
+  }
+  return img;
+}
+
+std::string WriteViewportPng(const host::ViewportImage& image, const std::string& path) {
+  if (image.bitsPerPixel != 32 || image.width <= 0 || image.height <= 0 || image.width > 65535 ||
+      image.height > 65535 ||
+      image.pixels.size() !=
+          static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4)
+    return path + ": not a 32-bit image of its stated size";
+  // Top-down RGBA rows for the PNG.
+  std::size_t w = static_cast<std::size_t>(image.width), h = static_cast<std::size_t>(image.height);
+  std::vector<uint8_t> rgba(w * h * 4);
+  for (std::size_t y = 0; y < h; ++y)
+    for (std::size_t x = 0; x < w; ++x) {
+      const uint8_t* s = &image.pixels[((h - 1 - y) * w + x) * 4];
+      uint8_t* d = &rgba[(y * w + x) * 4];
+      d[0] = s[2];
+      d[1] = s[1];
+      d[2] = s[0];
+      d[3] = s[3];
+    }
+  std::vector<uint8_t> png;
+  auto sink = [](void* ctx, void* data, int size) {
+    auto* out = static_cast<std::vector<uint8_t>*>(ctx);
+    auto* bytes = static_cast<uint8_t*>(data);
+    out->insert(out->end(), bytes, bytes + size);
+  };
+  if (!stbi_write_png_to_func(sink, &png, image.width, image.height, 4, rgba.data(), image.width * 4))
+    return path + ": the PNG could not be encoded";
+  support::FileResult r = support::WriteFileAtomic(path, png);
+  return r.ok ? std::string() : r.error;
+}
+
+}  // namespace vorlan::workbench

@@ -1,0 +1,193 @@
+#include "workbench/viewport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "support/file_io.h"
+
+namespace vorlan::workbench {
+namespace {
+
+using host::Matrix3;
+using host::Mesh;
+using host::Point3;
+
+constexpr uint8_t kBg = 0x58;
+
+// A square in the plane z = 0 (world), centred at `c`, half size `r`.
+Mesh Quad(Point3 c, float r) {
+  Mesh m;
+  m.verts = {c + Point3{-r, -r, 0}, c + Point3{r, -r, 0}, c + Point3{r, r, 0}, c + Point3{-r, r, 0}};
+  m.faces.push_back({.v = {0, 1, 2}});
+  m.faces.push_back({.v = {0, 2, 3}});
+  return m;
+}
+
+// A square facing the camera that looks down -Y from (0, -10, 0): the plane y = `y`.
+Mesh FacingQuad(float y, float r, float zc = 0) {
+  Mesh m;
+  m.verts = {{-r, y, zc - r}, {r, y, zc - r}, {r, y, zc + r}, {-r, y, zc + r}};
+  m.faces.push_back({.v = {0, 1, 2}});
+  m.faces.push_back({.v = {0, 2, 3}});
+  return m;
+}
+
+SceneNode& AddMesh(Scene& s, const std::string& name, Mesh m) {
+  auto& n = s.CreateNode(name);
+  n.SetObject(std::make_shared<MeshObject>(std::move(m)));
+  return n;
+}
+
+// A camera at (0, -10, 0) looking along +Y, with Z up: its -Z axis points along +Y.
+SceneNode& AddCamera(Scene& s, const std::string& name) {
+  auto& c = s.CreateNode(name);
+  c.SetObject(std::make_shared<CameraObject>());
+  c.SetTransform(Matrix3({1, 0, 0}, {0, 0, 1}, {0, -1, 0}, {0, -10, 0}));
+  return c;
+}
+
+const uint8_t* Pixel(const host::ViewportImage& img, int x, int rowFromBottom) {
+  return &img.pixels[(static_cast<std::size_t>(rowFromBottom) * img.width + x) * 4];
+}
+
+bool IsBackground(const uint8_t* p) { return p[0] == kBg && p[1] == kBg && p[2] == kBg; }
+
+int CountDrawn(const host::ViewportImage& img) {
+  int n = 0;
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) n += IsBackground(Pixel(img, x, y)) ? 0 : 1;
+  return n;
+}
+
+TEST(Viewport, EmptySceneIsBackgroundInTheHostLayout) {
+  Scene s;
+  auto img = RenderViewport(s);
+  EXPECT_EQ(img.width, 256);
+  EXPECT_EQ(img.height, 256);
+  EXPECT_EQ(img.bitsPerPixel, 32);
+  EXPECT_EQ(img.driverName, "Software");
+  ASSERT_EQ(img.pixels.size(), 256u * 256u * 4u);
+  EXPECT_EQ(CountDrawn(img), 0);
+  EXPECT_EQ(Pixel(img, 0, 0)[3], 0xFF);
+}
+
+TEST(Viewport, FramesTheSceneFromTheThreeQuarterView) {
+  Scene s;
+  AddMesh(s, "ground", Quad({1000, 1000, 0}, 5));
+  auto img = RenderViewport(s, {.width = 64, .height = 48});
+  EXPECT_EQ(img.pixels.size(), 64u * 48u * 4u);
+  // Framed wherever it lies: the centre is covered and the picture is not overfilled.
+  EXPECT_FALSE(IsBackground(Pixel(img, 32, 24)));
+  int drawn = CountDrawn(img);
+  EXPECT_GT(drawn, 64 * 48 / 8);
+  EXPECT_LT(drawn, 64 * 48);
+}
+
+TEST(Viewport, SameSceneGivesSameBytes) {
+  auto build = [](Scene& s) {
+    AddMesh(s, "a", Quad({0, 0, 0}, 1));
+    auto& b = AddMesh(s, "b", Quad({0, 0, 0}, 0.5f));
+    b.SetTransform(Matrix3::RotationX(0.7f) * Matrix3::Translation({0.3f, 0, 0.2f}));
+  };
+  Scene s1, s2;
+  build(s1);
+  build(s2);
+  EXPECT_EQ(RenderViewport(s1).pixels, RenderViewport(s2).pixels);
+}
+
+TEST(Viewport, NearerSurfaceWinsWhateverTheDrawingOrder) {
+  Scene nearOnly, nearFirst, farFirst;
+  AddCamera(nearOnly, "cam");
+  AddCamera(nearFirst, "cam");
+  AddCamera(farFirst, "cam");
+  AddMesh(nearOnly, "near", FacingQuad(0, 1));
+  AddMesh(nearFirst, "near", FacingQuad(0, 1));
+  AddMesh(nearFirst, "far", FacingQuad(5, 1));
+  AddMesh(farFirst, "far", FacingQuad(5, 1));
+  AddMesh(farFirst, "near", FacingQuad(0, 1));
+  for (Scene* s : {&nearOnly, &nearFirst, &farFirst}) s->activeViewCamera = "cam";
+  auto a = RenderViewport(nearOnly), b = RenderViewport(nearFirst), c = RenderViewport(farFirst);
+  EXPECT_FALSE(IsBackground(Pixel(a, 128, 128)));
+  EXPECT_EQ(a.pixels, b.pixels);
+  EXPECT_EQ(a.pixels, c.pixels);
+}
+
+TEST(Viewport, RowsRunFromTheBottomUp) {
+  Scene s;
+  AddCamera(s, "cam");
+  AddMesh(s, "top", FacingQuad(0, 1, 2));  // above the line of sight
+  auto img = RenderViewport(s, {.cameraNode = "cam"});
+  int topHalf = 0, bottomHalf = 0;
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x)
+      (y < img.height / 2 ? bottomHalf : topHalf) += IsBackground(Pixel(img, x, y)) ? 0 : 1;
+  EXPECT_GT(topHalf, 0);
+  EXPECT_EQ(bottomHalf, 0);
+}
+
+TEST(Viewport, CameraLookingAwaySeesNothing) {
+  Scene s;
+  auto& cam = AddCamera(s, "cam");
+  cam.SetTransform(Matrix3({-1, 0, 0}, {0, 0, 1}, {0, 1, 0}, {0, -10, 0}));  // looking along -Y
+  AddMesh(s, "q", FacingQuad(0, 1));
+  EXPECT_EQ(CountDrawn(RenderViewport(s, {.cameraNode = "cam"})), 0);
+  // A name that is not a camera falls back to the framing view.
+  EXPECT_GT(CountDrawn(RenderViewport(s, {.cameraNode = "q"})), 0);
+}
+
+TEST(Viewport, CameraInsideGeometryClipsAtTheNearPlane) {
+  Scene s;
+  AddCamera(s, "cam");
+  // A large floor under the camera that reaches behind it.
+  Mesh floor = Quad({0, 0, -1}, 50);
+  AddMesh(s, "floor", floor);
+  auto img = RenderViewport(s, {.cameraNode = "cam"});
+  EXPECT_FALSE(IsBackground(Pixel(img, 128, 10)));  // floor below the horizon
+  EXPECT_TRUE(IsBackground(Pixel(img, 128, 250)));  // sky above it
+}
+
+TEST(Viewport, BadGeometryIsSkippedNotFatal) {
+  Scene s;
+  float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  Mesh bad;
+  bad.verts = {{nan, 0, 0}, {1, 0, 0}, {0, 1, 0}, {inf, 1, 1}, {1e30f, -1e30f, 0}};
+  bad.faces.push_back({.v = {0, 1, 2}});
+  bad.faces.push_back({.v = {1, 2, 9}});  // index past the vertices
+  bad.faces.push_back({.v = {1, 2, 3}});
+  bad.faces.push_back({.v = {1, 2, 4}});
+  bad.faces.push_back({.v = {1, 1, 1}});  // degenerate
+  AddMesh(s, "bad", bad);
+  auto& hidden = AddMesh(s, "scaled", Quad({0, 0, 0}, 1));
+  hidden.SetTransform(Matrix3::Scale({0, 0, 0}));
+  auto img = RenderViewport(s, {.width = -5, .height = 100000});
+  EXPECT_EQ(img.width, 1);
+  EXPECT_EQ(img.height, 4096);
+  auto cam = ChooseCamera(s, {});
+  EXPECT_TRUE(std::isfinite(cam.tm.GetTrans().x));
+}
+
+TEST(Viewport, WritesPngTopDownAndRefusesBadImages) {
+  Scene s;
+  AddMesh(s, "q", Quad({0, 0, 0}, 1));
+  auto img = RenderViewport(s, {.width = 32, .height = 16});
+  std::string path = std::string(VORLAN_BINARY_DIR) + "/viewport_test.png";
+  EXPECT_EQ(WriteViewportPng(img, path), "");
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(path, bytes));
+  ASSERT_GT(bytes.size(), 24u);
+  EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8),
+            (std::vector<uint8_t>{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+  EXPECT_EQ(bytes[19], 32);  // width, big-endian in IHDR
+  EXPECT_EQ(bytes[23], 16);
+  std::filesystem::remove(path);
+
+  img.pixels.pop_back();
+  EXPECT_EQ(WriteViewportPng(img, path), path + ": not a 32-bit image of its stated size");
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+}  // namespace
+}  // namespace vorlan::workbench
