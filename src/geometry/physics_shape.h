@@ -16,7 +16,8 @@
 // Choices of this builder where the geometry gives no answer:
 // - A primitive with a coordinate or radius that is not finite, outside +-1e9, or a negative
 //   radius is refused by AddTriangle / AddSphere (false, nothing added); a skin width that is
-//   not finite is refused by Finish. So every result is finite.
+//   not finite or beyond 1e9 is refused by Finish. So every result is finite.
+// - Running out of memory makes Finish fail like a refused call (no exception escapes).
 // - A singular inertia with a volume above 1e-5 (the samples lie on a line or in one point)
 //   cannot be inverted; its inverse is written as zeros, which the engine reads as a body
 //   that does not rotate.
@@ -55,6 +56,12 @@ struct SampleLattice {
 // that a cell tiny against the coordinates cannot loop forever.
 std::vector<float> LatticeAxis(float min, float max, float cell);
 
+// Inside or on the sphere: squared distance to the centre at most the radius squared.
+inline bool InsideSphere(host::Point3 p, host::Point3 center, float radius) {
+  host::Point3 d = p - center;
+  return host::Dot(d, d) <= radius * radius;
+}
+
 // The two search-heavy stages of Finish. They can be swapped so that the plain algorithms run
 // through the very same pipeline (the tests compare the two).
 struct ShapeStages {
@@ -72,12 +79,13 @@ class PhysicsShape {
   // Coordinates and radii are accepted up to this magnitude; beyond it squares and sums of
   // the mass properties would overflow single precision.
   static constexpr float kMaxCoordinate = 1e9f;
-  // Largest lattice resolution per axis.
-  static constexpr int kMaxResolution = 1024;
+  // Largest product of the three lattice resolutions (the samples are kept in memory).
+  static constexpr long long kMaxLatticePoints = 1ll << 24;
 
-  // Starts a new shape with the lattice resolution per axis (1..1024). Returns false and
-  // changes nothing when already begun or when a resolution is out of range. Releases the
-  // primitives and all results of an earlier shape.
+  // Starts a new shape with the lattice resolution per axis (each at least 1, their product
+  // at most kMaxLatticePoints). Returns false and changes nothing when already begun or when
+  // a resolution is out of range. Releases the primitives and all results of an earlier
+  // shape.
   bool Begin(int resolution_x, int resolution_y, int resolution_z);
 
   // False (and nothing added) when not begun or when the input is refused (see above).
@@ -89,8 +97,9 @@ class PhysicsShape {
 
   // Computes the mass properties, the collision model (with the skin when skin_width > 0) and
   // the save buffer, and ends the shape. With no primitives it succeeds and builds nothing:
-  // no model, an empty buffer. False when not begun or when skin_width is not finite; the
-  // shape then stays begun and unchanged.
+  // no model, an empty buffer. False when not begun or when skin_width is refused (the shape
+  // then stays begun and unchanged), and when memory runs out (the shape is then ended with
+  // no primitives and no results).
   bool Finish(float skin_width);
   bool Finish(float skin_width, const ShapeStages& stages);
 
