@@ -82,6 +82,8 @@ std::string InspectZef(std::span<const uint8_t> data) {
   std::string out;
   if (result == ZefResult::kNotZef) return "not a ZEF file\n";
   if (result == ZefResult::kUnknownVersion) return "unknown ZEF version " + Hex(file.version, 8) + "\n";
+  if (file.family == VersionFamily::kUnknown)
+    return "ZEF header truncated: " + std::to_string(data.size()) + " bytes\n";
 
   out += "ZEF version " + VersionText(file.version) + " (" + Hex(file.version, 8) + ")";
   if (file.family == VersionFamily::kOld) out += " old format";
