@@ -1,0 +1,446 @@
+#include "geometry/collision_design.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "geometry/physics_ray.h"
+#include "support/bytes.h"
+
+namespace vorlan::geometry {
+namespace {
+
+using host::Box3;
+using host::Point3;
+
+const std::vector<uint8_t> kCross = {0, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 0};
+
+CollisionModel SphereModel(Point3 c, float radius) {
+  CollisionModel m;
+  m.spheres.push_back({c, radius, 0});
+  m.bounds.Include(c - Point3{radius, radius, radius});
+  m.bounds.Include(c + Point3{radius, radius, radius});
+  return m;
+}
+
+// Vertices and triangles as given; bounds around the vertices.
+CollisionModel MeshModel(std::vector<Point3> verts, std::vector<std::array<uint32_t, 3>> tris) {
+  CollisionModel m;
+  for (Point3 p : verts) {
+    m.vertices.push_back({p, {}, 0});
+    m.bounds.Include(p);
+  }
+  for (auto& t : tris) {
+    CollisionTriangle tri;
+    std::copy(t.begin(), t.end(), tri.v);
+    m.triangles.push_back(tri);
+  }
+  return m;
+}
+
+std::vector<uint8_t> Bytes(std::span<const uint8_t> s) { return {s.begin(), s.end()}; }
+uint32_t Bits(float f) { return std::bit_cast<uint32_t>(f); }
+bool SameBits(Point3 a, Point3 b) {
+  return Bits(a.x) == Bits(b.x) && Bits(a.y) == Bits(b.y) && Bits(a.z) == Bits(b.z);
+}
+
+// ---- Save buffer bytes laid out by hand --------------------------------------------------
+
+TEST(CollisionDesignBuffer, OneSphereGivesOneGlobeOfTheBodysVolume) {
+  // A sphere of radius 1 at (1, 2, 3) and no triangles: one base centre, no surface points
+  // (rays hit triangles only). With V = 4.1886667 (0x4086098f), 3 V / 12.566 is 1 within
+  // 4e-8, so r = 1 exactly; the globe volume 12.566 / 3 rounds back to V; the bounds are a
+  // cube of side 2, so the bounding radius is sqrt(12) / 2 + 1 = 2.7320509 (0x402ed9ec).
+  CollisionDesign d;
+  d.build(SphereModel({1, 2, 3}, 1.0f), 4.1886667f);
+  ASSERT_FALSE(d.failed()) << d.error_text();
+  ASSERT_EQ(d.base_centers().size(), 1u);
+  EXPECT_TRUE(d.inter_centers().empty());
+  EXPECT_EQ(d.globe_radius(), 1.0f);
+  const std::vector<uint8_t> want = {
+      0x8f, 0x09, 0x86, 0x40,                                                  // volume
+      0xec, 0xd9, 0x2e, 0x40,                                                  // bounding radius
+      0x8f, 0x09, 0x86, 0x40,                                                  // globe volume
+      0x00, 0x00, 0x80, 0x3f,                                                  // globe radius 1
+      0x01, 0x00, 0x00, 0x00,                                                  // one globe
+      0x00, 0x00, 0x80, 0x3f, 0x00, 0x00, 0x00, 0x40,                          // centre (1, 2,
+      0x00, 0x00, 0x40, 0x40,                                                  //   3)
+      0x0c, 0x00, 0x00, 0x00,                                                  // 12 section cells
+      0,    1,    1,    0,    1,    1,    1,    1,    1, 1, 1, 1, 0, 1, 1, 0,  // the cross
+  };
+  EXPECT_EQ(Bytes(d.save_buffer()), want);
+}
+
+TEST(CollisionDesignBuffer, GoldenBytesOfTwoMergedVertices) {
+  // Two vertices 0.5 apart and a volume that makes r exactly 1 for two globes:
+  // 3 V / (2 x 12.566) = 1 with V = 8.3773333 rounds to r within one ulp of 1, which still
+  // merges them into their midpoint (0.25, 0, 0); the loop then settles with one globe.
+  CollisionDesign d;
+  d.build(MeshModel({{0, 0, 0}, {0.5f, 0, 0}}, {}), 8.3773333f);
+  ASSERT_FALSE(d.failed()) << d.error_text();
+  ASSERT_EQ(d.base_centers().size(), 1u);
+  EXPECT_TRUE(SameBits(d.base_centers()[0], {0.25f, 0, 0}));
+
+  const auto buf = d.save_buffer();
+  ASSERT_EQ(buf.size(), 52u);
+  EXPECT_EQ(support::LoadF32(buf.data()), 8.3773333f);
+  const float r = support::LoadF32(buf.data() + 12);
+  EXPECT_NEAR(r, std::cbrt(2.0f), 1e-5f);                  // one globe now carries the whole volume
+  EXPECT_EQ(support::LoadF32(buf.data() + 4), 0.25f + r);  // half the diagonal 0.5, plus r
+  EXPECT_EQ(support::LoadU32(buf.data() + 16), 1u);
+  const uint8_t centre[12] = {0, 0, 0x80, 0x3e, 0, 0, 0, 0, 0, 0, 0, 0};  // 0.25f = 0x3e800000
+  EXPECT_EQ(std::memcmp(buf.data() + 20, centre, 12), 0);
+  EXPECT_EQ(support::LoadU32(buf.data() + 32), 12u);
+  EXPECT_EQ(Bytes(buf.subspan(36)), kCross);
+}
+
+TEST(CollisionDesignBuffer, SectionMaskIsTheCrossForAnyRadius) {
+  for (float volume : {1e-30f, 1e-3f, 1.0f, 4.18879f, 1e6f, 1e30f}) {
+    CollisionDesign d;
+    d.build(SphereModel({}, 1), volume);
+    ASSERT_FALSE(d.failed()) << volume;
+    EXPECT_EQ(Bytes(d.section_mask()), kCross) << volume;
+    EXPECT_EQ(d.section_count(), 12u);
+  }
+}
+
+// ---- Failures ------------------------------------------------------------------------
+
+TEST(CollisionDesignFailure, VolumeNotAboveZeroFailsWithItsTextAndWritesNothing) {
+  struct Case {
+    float volume;
+    const char* text;
+  } cases[] = {{0.0f, "build() - volume of collision design is wrong (0.00 <= 0)"},
+               {-1.5f, "build() - volume of collision design is wrong (-1.50 <= 0)"}};
+  for (const Case& c : cases) {
+    CollisionDesign d;
+    d.build(SphereModel({}, 1), c.volume);
+    EXPECT_TRUE(d.failed());
+    EXPECT_EQ(d.error_text(), c.text);
+    EXPECT_EQ(d.save_buffer_size(), 0u);
+    // A failed design stays failed: a later good build does nothing.
+    d.build(SphereModel({}, 1), 4.0f);
+    EXPECT_TRUE(d.failed());
+    EXPECT_EQ(d.error_text(), c.text);
+    EXPECT_EQ(d.save_buffer_size(), 0u);
+  }
+  CollisionDesign nan;
+  nan.build(SphereModel({}, 1), std::numeric_limits<float>::quiet_NaN());
+  EXPECT_TRUE(nan.failed());
+  EXPECT_EQ(nan.save_buffer_size(), 0u);
+}
+
+TEST(CollisionDesignFailure, ModelWithoutVerticesOrSpheres) {
+  CollisionDesign d;
+  d.build(CollisionModel{}, 1.0f);
+  EXPECT_TRUE(d.failed());
+  EXPECT_EQ(d.error_text(),
+            "build() - condition for collision design 'num_vertices + num_globes >= 1' failed (0 + 0 < 1)");
+  EXPECT_EQ(d.save_buffer_size(), 0u);
+}
+
+TEST(CollisionDesignFailure, UnusableInputFailsInsteadOfWritingGarbage) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  auto fails_with = [](const CollisionModel& m, float volume, const char* start) {
+    CollisionDesign d;
+    d.build(m, volume);
+    EXPECT_TRUE(d.failed());
+    EXPECT_EQ(d.error_text().rfind(start, 0), 0u) << d.error_text();
+    EXPECT_EQ(d.save_buffer_size(), 0u);
+  };
+  const char* coords = "build() - collision model of collision design has coordinates";
+  fails_with(MeshModel({{0, 0, 0}, {nan, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}), 1.0f, coords);
+  fails_with(SphereModel({inf, 0, 0}, 1), 1.0f, coords);
+  fails_with(SphereModel({2e18f, 0, 0}, 1), 1.0f, coords);
+  CollisionModel no_bounds = MeshModel({{0, 0, 0}}, {});
+  no_bounds.bounds = Box3{};  // never filled in: min above max
+  fails_with(no_bounds, 1.0f, coords);
+  fails_with(MeshModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 7}}), 1.0f,
+             "build() - collision model of collision design has a triangle with a missing vertex (7)");
+  fails_with(SphereModel({}, 1), inf,
+             "build() - volume of collision design is not finite or too large (inf)");
+  // A rod a million units long and a hundredth thick would need about 10^13 rays per sweep.
+  fails_with(MeshModel({{0, 0, 0}, {1e6f, 0.01f, 0.01f}}, {}), 1.0f,
+             "build() - collision design needs more than 1048576 rays in one sweep");
+}
+
+// ---- Sweep lattice ---------------------------------------------------------------------
+
+TEST(CollisionDesignSweep, ThinAxisCollapsesToOnePlaneWithTheSmallestStep) {
+  // A flat 2 x 2 square at z = 0: the shrunk box is inverted on z and collapses to its
+  // maximum, -0.1, where the step is 0.001; h is 0.3, so the x and y steps halve from 1.8
+  // to 0.45.
+  CollisionModel m = MeshModel({{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}}, {{0, 1, 2}, {0, 2, 3}});
+  DesignSweepLattice lattice;
+  ASSERT_TRUE(PlanDesignSweeps(m.bounds, CollisionDesign::kMaxRaysPerSweep, lattice));
+  EXPECT_EQ(lattice.sweep_box.min.z, -0.1f);
+  EXPECT_EQ(lattice.sweep_box.max.z, -0.1f);
+  EXPECT_EQ(lattice.steps.x, 0.45f);
+  EXPECT_EQ(lattice.steps.y, 0.45f);
+  EXPECT_EQ(lattice.steps.z, 0.001f);
+  EXPECT_EQ(lattice.walk[0], (std::vector<float>{-0.9f, -0.45f, 0.0f, 0.45f, 0.9f}));
+  EXPECT_EQ(lattice.walk[2], (std::vector<float>{-0.1f}));
+
+  // Both z sweeps hit the square at every one of their 25 rays; the rays along x and y run
+  // parallel to it, 0.1 below, and hit nothing.
+  std::size_t counts[6];
+  for (int s = 0; s < 6; ++s) {
+    std::vector<Point3> hits;
+    SweepDesignSurface(m, lattice, s, hits);
+    counts[s] = hits.size();
+    for (Point3 p : hits) EXPECT_EQ(p.z, 0.0f);
+  }
+  EXPECT_EQ(std::vector<std::size_t>(counts, counts + 6), (std::vector<std::size_t>{25, 25, 0, 0, 0, 0}));
+
+  CollisionDesign d;
+  d.build(m, 0.5f);
+  ASSERT_FALSE(d.failed()) << d.error_text();
+  EXPECT_TRUE(SameBits(d.ray_steps(), {0.45f, 0.45f, 0.001f}));
+}
+
+TEST(CollisionDesignSweep, NearestHitWinsAndTheFirstTriangleKeepsATie) {
+  // Two parallel squares; the +z rays meet the lower one first, the -z rays the upper one.
+  std::vector<Point3> v = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0},
+                           {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}};
+  CollisionModel m = MeshModel(v, {{4, 5, 6}, {4, 6, 7}, {0, 1, 2}, {0, 2, 3}});
+  DesignSweepLattice lattice;
+  ASSERT_TRUE(PlanDesignSweeps(m.bounds, CollisionDesign::kMaxRaysPerSweep, lattice));
+  std::vector<Point3> up, down;
+  SweepDesignSurface(m, lattice, 0, up);
+  SweepDesignSurface(m, lattice, 1, down);
+  ASSERT_FALSE(up.empty());
+  ASSERT_EQ(up.size(), down.size());
+  for (Point3 p : up) EXPECT_EQ(p.z, 0.0f);
+  for (Point3 p : down) EXPECT_EQ(p.z, 1.0f);
+}
+
+// ---- The fast searches against the plain loops -------------------------------------------
+
+void PlainSweep(const CollisionModel& m, const DesignSweepLattice& lattice, int sweep,
+                std::vector<Point3>& hits) {
+  static const int outer_axis[6] = {0, 0, 1, 1, 0, 0}, inner_axis[6] = {1, 1, 2, 2, 2, 2};
+  const auto& outer = lattice.walk[static_cast<std::size_t>(outer_axis[sweep])];
+  const auto& inner = lattice.walk[static_cast<std::size_t>(inner_axis[sweep])];
+  for (std::size_t i = 0; i < outer.size(); ++i)
+    for (std::size_t j = 0; j < inner.size(); ++j) {
+      DesignRay ray = DesignSweepRay(m.bounds, lattice, sweep, i, j);
+      float best = 1e20f;
+      for (const CollisionTriangle& t : m.triangles) {
+        float tt;
+        if (RayHitsTriangle(ray.origin, ray.dir, m.vertices[t.v[0]].position, m.vertices[t.v[1]].position,
+                            m.vertices[t.v[2]].position, &tt) &&
+            tt < best)
+          best = tt;
+      }
+      if (best < 1e20f) hits.push_back(ray.origin + ray.dir * best);
+    }
+}
+
+std::size_t PlainMerge(std::vector<Point3>& c, float r) {
+  std::size_t n = c.size(), merges = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = i + 1; j < n;) {
+      float dx = c[i].x - c[j].x, dy = c[i].y - c[j].y, dz = c[i].z - c[j].z;
+      if (dx * dx + dy * dy + dz * dz < r * r) {
+        c[i] = (c[i] + c[j]) * 0.5f;
+        c[j] = c[n - 1];
+        --n;
+        ++merges;
+      } else {
+        ++j;
+      }
+    }
+  c.resize(n);
+  return merges;
+}
+
+std::size_t PlainRemove(std::vector<Point3>& points, const std::vector<Point3>& centers, float r) {
+  std::size_t removed = 0;
+  for (std::size_t pos = 0; pos < points.size();) {
+    bool near = false;
+    for (Point3 c : centers) {
+      float dx = points[pos].x - c.x, dy = points[pos].y - c.y, dz = points[pos].z - c.z;
+      near = near || dx * dx + dy * dy + dz * dz < r * r;
+    }
+    if (near) {
+      points[pos] = points.back();
+      points.pop_back();
+      ++removed;
+    } else {
+      ++pos;
+    }
+  }
+  return removed;
+}
+
+// Random meshes that provoke the rounding cases: corners on lattice lines and on each
+// other, shared edges, repeated triangles, slivers whose determinant is near the 1e-5 cut,
+// zero-area triangles, and an offset that moves everything away from the origin.
+CollisionModel RandomMesh(std::mt19937& rng) {
+  std::uniform_real_distribution<float> coord(-2, 2), unit(0, 1);
+  std::uniform_int_distribution<int> pick(0, 99);
+  const float offsets[] = {0, 0, 37.5f, -1000.25f, 65536.0f};
+  const Point3 offset{offsets[pick(rng) % 5], offsets[pick(rng) % 5], offsets[pick(rng) % 5]};
+  std::vector<Point3> v;
+  v.push_back(offset + Point3{-2, -2, -2});  // fixes the bounds so that corners can sit on
+  v.push_back(offset + Point3{2, 2, 2});     // lattice lines
+  DesignSweepLattice lattice;
+  Box3 box;
+  box.Include(v[0]);
+  box.Include(v[1]);
+  PlanDesignSweeps(box, CollisionDesign::kMaxRaysPerSweep, lattice);
+  auto random_point = [&]() {
+    Point3 p = offset + Point3{coord(rng), coord(rng), coord(rng)};
+    for (int k = 0; k < 3; ++k)
+      if (pick(rng) < 40) {
+        const auto& w = lattice.walk[static_cast<std::size_t>(k)];
+        p[k] = w[static_cast<std::size_t>(pick(rng)) % w.size()];
+      }
+    return p;
+  };
+  std::vector<std::array<uint32_t, 3>> tris;
+  const int count = 1 + pick(rng) % 40;
+  for (int t = 0; t < count; ++t) {
+    const int kind = pick(rng);
+    auto add = [&](Point3 p) {
+      v.push_back(p);
+      return static_cast<uint32_t>(v.size() - 1);
+    };
+    if (kind < 15 && !tris.empty()) {  // shares an edge with an earlier triangle
+      auto prev = tris[static_cast<std::size_t>(pick(rng)) % tris.size()];
+      tris.push_back({prev[1], prev[0], add(random_point())});
+    } else if (kind < 20 && !tris.empty()) {  // the same triangle again
+      tris.push_back(tris[static_cast<std::size_t>(pick(rng)) % tris.size()]);
+    } else if (kind < 40) {  // a sliver: the third corner just off the line of the first two
+      Point3 a = random_point(), b = random_point();
+      Point3 c = a + (b - a) * unit(rng);
+      const float off = std::ldexp(1.0f, -(pick(rng) % 24));
+      c[pick(rng) % 3] += pick(rng) % 2 ? off : -off;
+      tris.push_back({add(a), add(b), add(c)});
+    } else if (kind < 45) {  // zero area
+      Point3 a = random_point();
+      tris.push_back({add(a), add(a), add(random_point())});
+    } else {
+      tris.push_back({add(random_point()), add(random_point()), add(random_point())});
+    }
+  }
+  return MeshModel(v, tris);
+}
+
+TEST(CollisionDesignOracle, SweepsEqualThePlainLoopOverTriangles) {
+  std::mt19937 rng(7);
+  std::size_t total_hits = 0;
+  for (int iter = 0; iter < 400; ++iter) {
+    CollisionModel m = RandomMesh(rng);
+    DesignSweepLattice lattice;
+    ASSERT_TRUE(PlanDesignSweeps(m.bounds, CollisionDesign::kMaxRaysPerSweep, lattice));
+    for (int s = 0; s < 6; ++s) {
+      std::vector<Point3> fast, plain;
+      SweepDesignSurface(m, lattice, s, fast);
+      PlainSweep(m, lattice, s, plain);
+      ASSERT_EQ(fast.size(), plain.size()) << "iteration " << iter << " sweep " << s;
+      for (std::size_t k = 0; k < fast.size(); ++k)
+        ASSERT_TRUE(SameBits(fast[k], plain[k])) << "iteration " << iter << " sweep " << s << " hit " << k;
+      total_hits += fast.size();
+    }
+  }
+  EXPECT_GT(total_hits, 10000u);
+}
+
+TEST(CollisionDesignOracle, MergingAndRemovalEqualThePlainScans) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> coord(-3, 3), radius(0.01f, 2.0f);
+  std::uniform_int_distribution<int> pick(0, 99);
+  for (int iter = 0; iter < 2000; ++iter) {
+    const std::size_t n = static_cast<std::size_t>(pick(rng) * 3);
+    std::vector<Point3> pts;
+    for (std::size_t k = 0; k < n; ++k) {
+      if (!pts.empty() && pick(rng) < 10) {
+        pts.push_back(pts[static_cast<std::size_t>(pick(rng)) % pts.size()]);  // coincident
+      } else {
+        pts.push_back({coord(rng), coord(rng), pick(rng) < 30 ? 0.0f : coord(rng)});
+      }
+    }
+    const float r = pick(rng) < 5 ? 0.0f : radius(rng);
+    std::vector<Point3> fast = pts, plain = pts;
+    ASSERT_EQ(MergeDesignCenters(fast, r), PlainMerge(plain, r)) << iter;
+    ASSERT_EQ(fast.size(), plain.size());
+    for (std::size_t k = 0; k < fast.size(); ++k)
+      ASSERT_TRUE(SameBits(fast[k], plain[k])) << iter << " " << k;
+
+    std::vector<Point3> centers(pts.begin(), pts.begin() + static_cast<std::ptrdiff_t>(n / 3));
+    std::vector<Point3> rest(pts.begin() + static_cast<std::ptrdiff_t>(n / 3), pts.end());
+    std::vector<Point3> fast_rest = rest, plain_rest = rest;
+    ASSERT_EQ(RemoveDesignPointsNear(fast_rest, centers, r), PlainRemove(plain_rest, centers, r)) << iter;
+    ASSERT_EQ(fast_rest.size(), plain_rest.size());
+    for (std::size_t k = 0; k < fast_rest.size(); ++k) ASSERT_TRUE(SameBits(fast_rest[k], plain_rest[k]));
+  }
+}
+
+TEST(CollisionDesignMerge, TwoCentresHalfAUnitApartMergeIntoTheirMidpoint) {
+  std::vector<Point3> c = {{0, 0, 0}, {0.5f, 0, 0}};
+  EXPECT_EQ(MergeDesignCenters(c, 1.0f), 1u);
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_TRUE(SameBits(c[0], {0.25f, 0, 0}));
+  // Exactly one radius apart is not closer than r.
+  std::vector<Point3> apart = {{0, 0, 0}, {1, 0, 0}};
+  EXPECT_EQ(MergeDesignCenters(apart, 1.0f), 0u);
+  EXPECT_EQ(apart.size(), 2u);
+}
+
+// The whole build of the Part's steps with the plain searches, as an oracle for the bytes.
+std::vector<uint8_t> PlainBuild(const CollisionModel& m, float volume) {
+  std::vector<Point3> base, inter;
+  for (const auto& v : m.vertices) base.push_back(v.position);
+  for (const auto& s : m.spheres) base.push_back(s.center);
+  DesignSweepLattice lattice;
+  if (!PlanDesignSweeps(m.bounds, CollisionDesign::kMaxRaysPerSweep, lattice)) return {};
+  for (int s = 0; s < 6; ++s) PlainSweep(m, lattice, s, inter);
+  float r = DesignGlobeRadius(volume, base.size() + inter.size());
+  PlainMerge(base, r);
+  for (;;) {
+    r = DesignGlobeRadius(volume, base.size() + inter.size());
+    std::size_t changed = PlainRemove(inter, base, r);
+    changed += PlainMerge(inter, r);
+    if (changed == 0) break;
+  }
+  std::vector<uint8_t> out;
+  support::ByteWriter w(out);
+  w.F32(volume);
+  w.F32(host::Length(m.bounds.max - m.bounds.min) / 2.0f + r);
+  w.F32(12.566f * r * r * r / 3.0f);
+  w.F32(r);
+  w.U32(static_cast<uint32_t>(base.size() + inter.size()));
+  for (const auto* list : {&base, &inter})
+    for (Point3 p : *list) {
+      w.F32(p.x);
+      w.F32(p.y);
+      w.F32(p.z);
+    }
+  w.U32(12);
+  w.Bytes(kCross);
+  return out;
+}
+
+TEST(CollisionDesignOracle, WholeBuildEqualsThePlainBuild) {
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> volume(0.01f, 100.0f);
+  for (int iter = 0; iter < 150; ++iter) {
+    CollisionModel m = RandomMesh(rng);
+    if (iter % 5 == 0) m.spheres.push_back({m.vertices[0].position + Point3{1, 1, 1}, 0.5f, 0});
+    const float v = volume(rng);
+    CollisionDesign d;
+    d.build(m, v);
+    ASSERT_FALSE(d.failed()) << d.error_text();
+    ASSERT_EQ(Bytes(d.save_buffer()), PlainBuild(m, v)) << "iteration " << iter;
+  }
+}
+
+}  // namespace
+}  // namespace vorlan::geometry
