@@ -239,14 +239,18 @@ void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const u
   buf.U32(kVertexFormatPosNormal | (pairs << 8));
   // Vertices go through a small staging area; a corner with fewer pairs than the block's
   // stride (a material sharing this record but not its channels) is padded with zeros.
-  constexpr std::size_t kChunk = 1 << 16;
-  std::vector<uint8_t> staging;
-  staging.reserve(std::min<std::size_t>(kChunk, count * stride));
-  auto put = [&](float v) {
-    uint8_t b[4];
-    support::ByteWriter::StoreU32(b, std::bit_cast<uint32_t>(v));
-    staging.insert(staging.end(), b, b + 4);
+  constexpr std::size_t kChunkTriangles = 2048;
+  std::vector<uint8_t> staging(kChunkTriangles * 3 * std::max<std::size_t>(stride, 12));
+  uint8_t* w = staging.data();
+  auto put = [&w](float v) {
+    support::ByteWriter::StoreU32(w, std::bit_cast<uint32_t>(v));
+    w += 4;
   };
+  auto flush = [&] {
+    buf.Bytes(staging.data(), static_cast<std::size_t>(w - staging.data()));
+    w = staging.data();
+  };
+  std::size_t inChunk = 0;
   for (uint32_t t : tris) {
     const FaceList::Triangle& tri = faces.triangles[t];
     for (std::size_t k = 0; k < 3; ++k) {
@@ -257,30 +261,56 @@ void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const u
       for (float f : faces.CornerUVs(corner)) put(f);
       for (uint32_t i = tri.pairCount; i < pairs; ++i) put(0.0f), put(0.0f);
     }
-    if (staging.size() >= kChunk) {
-      buf.Bytes(staging);
-      staging.clear();
-    }
+    if (++inChunk == kChunkTriangles) flush(), inChunk = 0;
   }
-  buf.Bytes(staging);
+  flush();
 
   buf.U32(kFacesId);
   buf.U32(static_cast<uint32_t>(facesSize));
   buf.U32(static_cast<uint32_t>(tris.size()));
-  staging.clear();
-  auto putU32 = [&](uint32_t v) {
-    uint8_t b[4];
-    support::ByteWriter::StoreU32(b, v);
-    staging.insert(staging.end(), b, b + 4);
-  };
+  inChunk = 0;
   for (uint32_t i = 0; i < tris.size(); ++i) {
-    putU32(3 * i), putU32(3 * i + 1), putU32(3 * i + 2);
-    if (staging.size() >= kChunk) {
-      buf.Bytes(staging);
-      staging.clear();
-    }
+    for (uint32_t k = 0; k < 3; ++k, w += 4) support::ByteWriter::StoreU32(w, 3 * i + k);
+    if (++inChunk == kChunkTriangles) flush(), inChunk = 0;
   }
-  buf.Bytes(staging);
+  flush();
+}
+
+// One GBlock per MatList index in order of first use; each part's triangles in their own
+// order. Returns the number of GBlocks and adds their triangles to `triangles`.
+uint32_t WriteParts(zef::SceneBuffer& buf, const host::Node& node, const FaceList& faces, host::Point3 offset,
+                    uint32_t& triangles) {
+  const uint32_t numTris = static_cast<uint32_t>(faces.NumTriangles());
+  std::vector<int32_t> partIndex;
+  std::vector<uint32_t> partOf(numTris), partCount;
+  std::unordered_map<int32_t, uint32_t> lookup;
+  int32_t lastIndex = 0;
+  uint32_t lastPart = UINT32_MAX;
+  for (uint32_t t = 0; t < numTris; ++t) {
+    const int32_t idx = faces.triangles[t].matIndex;
+    if (lastPart == UINT32_MAX || idx != lastIndex) {
+      auto [it, added] = lookup.try_emplace(idx, static_cast<uint32_t>(partIndex.size()));
+      if (added) partIndex.push_back(idx), partCount.push_back(0);
+      lastIndex = idx;
+      lastPart = it->second;
+    }
+    partOf[t] = lastPart;
+    ++partCount[lastPart];
+  }
+  // A node without any triangle still gets one part when it has no material.
+  if (partIndex.empty() && !node.GetMtl()) partIndex.push_back(-1), partCount.push_back(0);
+
+  std::vector<uint32_t> first(partIndex.size() + 1, 0), sorted(numTris);
+  for (std::size_t p = 0; p < partIndex.size(); ++p) first[p + 1] = first[p] + partCount[p];
+  std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+  for (uint32_t t = 0; t < numTris; ++t) sorted[fill[partOf[t]]++] = t;
+
+  for (std::size_t p = 0; p < partIndex.size(); ++p) {
+    WriteGBlock(buf, faces, std::span<const uint32_t>(sorted).subspan(first[p], partCount[p]), partIndex[p],
+                offset);
+    triangles += partCount[p];
+  }
+  return static_cast<uint32_t>(partIndex.size());
 }
 
 }  // namespace
@@ -292,11 +322,7 @@ uint32_t BuildGObj(ExportContext& ctx, const host::Node& node, const FaceList& f
 
   InstanceEntry* shared = ctx.instances.Find(node.GetObjectRef());
   const uint32_t number = shared ? shared->number : 0;
-  bool repeat = false;
-  if (number != 0) {
-    repeat = shared->written;
-    shared->written = true;
-  }
+  const bool repeat = number != 0 && shared->written;
 
   buf.U32(kGObjId);
   buf.U32(0);
@@ -309,43 +335,21 @@ uint32_t BuildGObj(ExportContext& ctx, const host::Node& node, const FaceList& f
     buf.U32(number);
   }
 
-  uint32_t blocks = 0;
+  uint32_t blocks = 0, triangles = 0;
   if (!repeat) {
-    // Parts in order of first use; each part's triangles in their own order.
-    const uint32_t numTris = static_cast<uint32_t>(faces.NumTriangles());
-    std::vector<int32_t> partIndex;
-    std::vector<uint32_t> partOf(numTris), partCount;
-    std::unordered_map<int32_t, uint32_t> lookup;
-    int32_t lastIndex = 0;
-    uint32_t lastPart = UINT32_MAX;
-    for (uint32_t t = 0; t < numTris; ++t) {
-      const int32_t idx = faces.triangles[t].matIndex;
-      if (lastPart == UINT32_MAX || idx != lastIndex) {
-        auto [it, added] = lookup.try_emplace(idx, static_cast<uint32_t>(partIndex.size()));
-        if (added) partIndex.push_back(idx), partCount.push_back(0);
-        lastIndex = idx;
-        lastPart = it->second;
-      }
-      partOf[t] = lastPart;
-      ++partCount[lastPart];
-    }
-    // A node without any triangle still gets one part when it has no material.
-    if (partIndex.empty() && !node.GetMtl()) partIndex.push_back(-1), partCount.push_back(0);
-
-    std::vector<uint32_t> first(partIndex.size() + 1, 0), sorted(numTris);
-    for (std::size_t p = 0; p < partIndex.size(); ++p) first[p + 1] = first[p] + partCount[p];
-    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
-    for (uint32_t t = 0; t < numTris; ++t) sorted[fill[partOf[t]]++] = t;
-
-    for (std::size_t p = 0; p < partIndex.size(); ++p) {
-      WriteGBlock(buf, faces, std::span<const uint32_t>(sorted).subspan(first[p], partCount[p]), partIndex[p],
-                  offset);
-      ctx.triangleTotal += partCount[p];
-      ++blocks;
+    try {
+      blocks = WriteParts(buf, node, faces, offset, triangles);
+    } catch (const std::bad_alloc&) {
+      // Nothing of the object stays behind: a later user of a shared object carries it instead.
+      buf.SetOffset(start);
+      ctx.Message("Not enough memory to write the mesh of node '" + node.GetName() + "'.", "Error",
+                  host::Buttons::Ok, host::Icon::Error);
+      return 0;
     }
   }
-
   if (!buf.Fits()) return 0;
+  if (number != 0) shared->written = true;
+  ctx.triangleTotal += triangles;
   const uint32_t size = buf.Offset() - start;
   buf.PatchU32(start + 4, size);
   buf.PatchU32(start + 8, blocks);

@@ -83,7 +83,9 @@ bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t
 // shared object) and one GBlock per MatList index in order of first use, each vertex moved
 // by -offset. The second and later nodes of a shared object get only the three small
 // blocks and a GBlock count of 0. Adds the triangles written to ctx.triangleTotal and
-// returns the GObj's size (the offset has advanced by it).
+// returns the GObj's size (the offset has advanced by it). Returns 0 when the buffer refused
+// the image (ctx.buffer.Fits() turns false) or, after a message and with the offset back
+// where it was, when memory for the parts runs out.
 uint32_t BuildGObj(ExportContext& ctx, const host::Node& node, const FaceList& faces, host::Point3 offset);
 
 // The 108-byte Transform block of the node's transform at time 0, at the buffer's offset.

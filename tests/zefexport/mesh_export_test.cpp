@@ -298,7 +298,7 @@ TEST(MeshExportMaterials, FaceOnAnEmptySlotGetsTheDefaultMaterialAndOneMessage) 
             "Assigning default material to this face.");
   EXPECT_EQ(f.ui.messages[0].caption, "Error");
   EXPECT_EQ(f.ui.messages[0].icon, host::Icon::Error);
-  EXPECT_EQ(GObjView(f.buffer, 0).BlockCount(), 3u);
+  EXPECT_EQ((GObjView{f.buffer, 0}.BlockCount()), 3u);
 }
 
 TEST(MeshExportMaterials, NodesWithoutUsableSlotsUseTheDefaultMaterialSilently) {
