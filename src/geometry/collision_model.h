@@ -115,8 +115,10 @@ void CompleteCollisionModel(CollisionTopology& topology);
 // above zero does nothing and returns true. Preconditions: a completed model, finite width.
 bool ApplySkin(CollisionModel& model, float skin_width);
 
-// Solves G w = target (all rows) for w >= 0 by the one-sided relaxation of the skin step:
-// gram is k x k row-major, weights gets k entries. False when 256 passes do not settle.
+// Finds weights w >= 0 with (G w)_i >= target - 0.001 on every row by one-sided relaxation:
+// a row still short of the target gets the missing amount added to its weight, which moves
+// the other rows by the matching column of G. gram is k x k row-major; weights gets k
+// entries. False when 256 passes do not settle.
 bool SolveSkinWeights(std::span<const float> gram, std::size_t k, float target, std::vector<float>& weights);
 
 // Appends the serialised model to out; written_inertia goes into the last nine floats.
