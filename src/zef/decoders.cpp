@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "zef/blocks.h"
+#include "zef/inspect_materials.h"
 
 namespace vorlan::zef {
 
@@ -249,6 +250,10 @@ constexpr std::array kDecoders = {
     BlockDecoder{kParticleEvent, DecodeEvent}, BlockDecoder{kSkeletonData, DecodeSkeletonData},
     BlockDecoder{kBone, DecodeBone},           BlockDecoder{kMorphDeltas, DecodeMorphDeltas},
     BlockDecoder{kBoneList, DecodeBoneList},
+    BlockDecoder{kMatStandard, DecodeMaterialRecordFields},
+    BlockDecoder{kMatVexaMat, DecodeMaterialRecordFields},
+    BlockDecoder{kMatVexaLayerRig, DecodeMaterialRecordFields},
+    BlockDecoder{kMatVexaLayer, DecodeMaterialRecordFields},
 };
 
 }  // namespace
