@@ -86,6 +86,10 @@ class StandardMtl : public MaterialBase {
 
   bool twoSided = false;
   bool wire = false;
+  // Shading colour (0..1) and opacity (1 = opaque). No record of the .zef format carries
+  // them; they keep what interchange files say about the surface.
+  host::Point3 diffuse{0.5f, 0.5f, 0.5f};
+  float opacity = 1.0f;
 
   bool IsTwoSided() const override { return twoSided; }
   bool IsWire() const override { return wire; }
