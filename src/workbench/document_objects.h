@@ -1,0 +1,33 @@
+// The objects of a scene document: meshes, cameras, lights, dummies, helpers with their
+// parameter blocks, shapes and unconvertible geometry, read and written as JSON.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "workbench/document_json.h"
+#include "workbench/scene.h"
+
+namespace vorlan::workbench::docjson {
+
+// A parameter that names a node; set once all nodes exist.
+struct NodeRefFixup {
+  ParamBlockImpl* block = nullptr;
+  int param = 0;
+  int tab = 0;
+  std::string name;
+  std::string path;
+};
+
+// Reads an object definition at `path`. Node references are left unset and listed in
+// `fixups`. Throws DocumentError.
+std::shared_ptr<SceneObject> ReadObject(const Json& j, const std::string& path,
+                                        std::vector<NodeRefFixup>& fixups);
+Json WriteObject(const SceneObject& object);
+
+// Application data chunks: [{"owner": [a, b], "superClass": n, "sub": n, "hex"|"base64": text}].
+void ReadAppData(const Json& j, const std::string& path, AppDataStore& out);
+Json WriteAppData(const AppDataStore& data);
+
+}  // namespace vorlan::workbench::docjson

@@ -1,0 +1,72 @@
+// The scene document (.vscene): the workbench's JSON save format, the input of `vorlan
+// export`. docs/scene-format.md describes it for people who write one by hand.
+//
+// Loading is all-or-nothing: the whole document is checked first, and the scene is changed
+// only when it is sound. Errors name the file, the JSON path of the fault (for example
+// `nodes[3].object.mesh.faces[7]`) and what was expected there.
+//
+// Materials are read and written by a codec that the materials module registers, so the
+// document's "materials" array can grow without this file knowing the material classes.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/material.h"
+#include "workbench/scene.h"
+
+namespace vorlan::workbench {
+
+// Documents keep their keys in the order written.
+using Json = nlohmann::ordered_json;
+
+inline constexpr int kSceneDocumentVersion = 1;
+// Nodes may nest this deep; deeper documents are refused rather than risk the stack.
+inline constexpr int kMaxNodeDepth = 1000;
+
+struct DocumentResult {
+  bool ok = false;
+  std::string error;
+  explicit operator bool() const { return ok; }
+};
+
+// Reads and writes the "materials" array.
+struct MaterialCodec {
+  // One material per entry of `materials` (a JSON array), in order, appended to `out`. On a
+  // fault: false, with `error` as "<path>: <what was expected>", the path starting with
+  // "materials[i]".
+  std::function<bool(const Json& materials, std::vector<std::shared_ptr<host::Mtl>>& out, std::string& error)>
+      read;
+  // The array for `materials`, one entry each, in this order. On a fault (a material the
+  // codec cannot express): false with `error`.
+  std::function<bool(const std::vector<std::shared_ptr<host::Mtl>>& materials, Json& out, std::string& error)>
+      write;
+};
+
+// The codec used when the options name none. Not thread-safe against concurrent loads.
+void SetMaterialCodec(MaterialCodec codec);
+const MaterialCodec& GetMaterialCodec();
+
+struct DocumentOptions {
+  const MaterialCodec* materials = nullptr;  // null: the registered one
+};
+
+// Loads a document into `scene`, adding its nodes under the root and setting its scene
+// properties. Intended for an empty scene. On failure the scene is unchanged.
+DocumentResult LoadSceneDocument(const std::string& path, Scene& scene, const DocumentOptions& options = {});
+// The same from text in memory; `name` stands for the file in messages.
+DocumentResult ParseSceneDocument(std::string_view text, Scene& scene, std::string_view name = "<document>",
+                                  const DocumentOptions& options = {});
+
+// Writes the scene as a document, atomically (the previous file survives a failure).
+DocumentResult SaveSceneDocument(const Scene& scene, const std::string& path,
+                                 const DocumentOptions& options = {});
+// The document as JSON text (two-space indentation, a final newline); on failure empty text
+// and `error` set.
+std::string SceneDocumentText(const Scene& scene, std::string& error, const DocumentOptions& options = {});
+
+}  // namespace vorlan::workbench
