@@ -66,16 +66,6 @@ TEST(SceneBuffer, MovingTheOffsetBackZeroesWhatWasDropped) {
   EXPECT_EQ(Bytes(buf.Written()), Words({7, kDummy, 0, 0, 0, 0}));
 }
 
-TEST(SceneBuffer, PatchesAndReadsInsideTheWrittenPart) {
-  SceneBuffer buf;
-  buf.U32(1);
-  buf.U32(2);
-  buf.PatchU32(4, 0xCAFE);
-  buf.PatchF32(0, 2.0f);
-  EXPECT_EQ(buf.ReadU32(4), 0xCAFEu);
-  EXPECT_EQ(buf.ReadU32(0), F(2.0f));
-}
-
 TEST(SceneBuffer, RefusesAnImageBeyondThe32BitSizes) {
   SceneBuffer buf;
   buf.U32(5);
