@@ -4,7 +4,8 @@
 //   BM_MeshStage     face lists and GObjs of all nodes (the mesh half of the main pass)
 //   BM_Flush         streaming the finished image with vertex welding
 //   BM_WholeExport   the exporter from DoExport to the file on disk
-//   BM_Resmooth*     per-object resmoothing, grouped against the plain all-pairs walk
+//   BM_Resmooth*     per-object resmoothing, grouped against the plain all-pairs walk, and
+//                    an object whose 100,000 triangles all sit on one point
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -253,6 +254,23 @@ void BM_ResmoothGrouped(benchmark::State& state) {
       double(input.NumTriangles()) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ResmoothGrouped)->Arg(32)->Arg(707)->Unit(benchmark::kMillisecond);
+
+// An object scaled to nothing: every corner at one point, one smoothing group.
+void BM_ResmoothCollapsed(benchmark::State& state) {
+  zefexport::FaceList input = SmoothInput(int(state.range(0)), int(state.range(0)));
+  for (auto& p : input.positions) p = {};
+  for (auto& t : input.triangles) t.smGroups = 1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    zefexport::FaceList f = input;
+    state.ResumeTiming();
+    zefexport::ResmoothFaceList(f);
+    benchmark::DoNotOptimize(f.normals.data());
+  }
+  state.counters["triangles/s"] = benchmark::Counter(
+      double(input.NumTriangles()) * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ResmoothCollapsed)->Arg(224)->Unit(benchmark::kMillisecond);
 
 void BM_ResmoothAllPairs(benchmark::State& state) {
   const zefexport::FaceList input = SmoothInput(int(state.range(0)), int(state.range(0)));

@@ -63,6 +63,31 @@ TEST(MeshExportResmooth, LargeMeshWithManyCoincidentCornersMatches) {
   EXPECT_TRUE(SameBits(fast.normals, plain.normals));
 }
 
+TEST(MeshExportResmooth, CrowdedPositionsMatch) {
+  // Thousands of corners on one or two points (an object scaled to nothing), with a few
+  // overlapping groups, with one group, and with more distinct groups than the class walk takes.
+  std::mt19937 rng(5);
+  struct Case {
+    std::size_t tris;
+    int positions;
+    std::vector<uint32_t> groups;
+  };
+  std::vector<uint32_t> many;
+  for (int i = 0; i < 100; ++i) many.push_back(static_cast<uint32_t>(rng()) | 1u);
+  for (const Case& c : {Case{3000, 2, {1, 3, 2, 0, 4}}, Case{3000, 1, {1}}, Case{400, 1, many}}) {
+    FaceList fast = RandomFaceList(rng, c.tris, 1);
+    std::uniform_int_distribution<std::size_t> pick(0, c.groups.size() - 1);
+    for (std::size_t t = 0; t < c.tris; ++t) {
+      fast.triangles[t].smGroups = c.groups[pick(rng)];
+      if (c.positions == 2 && t % 2) fast.positions[3 * t] = {7, 7, 7};
+    }
+    FaceList plain = fast;
+    ResmoothFaceList(fast);
+    ResmoothReference(plain);
+    EXPECT_TRUE(SameBits(fast.normals, plain.normals)) << c.tris << " " << c.groups.size();
+  }
+}
+
 TEST(MeshExportResmooth, UngroupedAndNaNCornersKeepTheirNormals) {
   FaceList f;
   const float nan = std::numeric_limits<float>::quiet_NaN();
