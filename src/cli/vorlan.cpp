@@ -1,0 +1,61 @@
+#include "vorlan.h"
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+
+#include "commands.h"
+
+namespace vorlan::cli {
+
+int RunVorlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CLI::App app{"vorlan: runs the Vorlan pipeline's plug-ins on scenes, headless", "vorlan"};
+  app.require_subcommand(1);
+  CommonOptions common;
+  app.add_option("--plugin-dir", common.pluginDir, "Folder of the plug-in modules");
+  app.add_option("--config-dir", common.configDir, "Folder of the plug-ins' configuration files");
+  app.add_option("--log-dir", common.logDir, "Folder of the plug-ins' log files");
+
+  auto* plugins = app.add_subcommand("plugins", "List every loaded plug-in class");
+
+  ExportOptions exp;
+  bool yes = false, no = false;
+  auto* exportCmd = app.add_subcommand("export", "Export a scene with an exporter plug-in");
+  exportCmd->add_option("scene", exp.scene, "Scene document (.vscene)")->required();
+  exportCmd->add_option("out", exp.out, "Output file; its extension chooses the exporter")->required();
+  exportCmd->add_option("--plugin", exp.plugin, "Exporter by class name");
+  exportCmd->add_flag("--selected", exp.selected, "Export the selected nodes only");
+  exportCmd->add_flag("--interactive", exp.interactive, "Show the exporter's dialogs and ask on the console");
+  auto* yesOpt = exportCmd->add_flag("--yes", yes, "Answer every question with Yes");
+  exportCmd->add_flag("--no", no, "Answer every question with No")->excludes(yesOpt);
+
+  std::string inspectFile;
+  auto* inspect = app.add_subcommand("inspect", "Print the block tree of a .zef file");
+  inspect->add_option("file", inspectFile, "The .zef file")->required();
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    err << "vorlan: " << e.what() << "\n" << app.help();
+    return 2;
+  }
+
+  try {
+    if (*plugins) return RunPlugins(common, out, err);
+    if (*exportCmd) {
+      if (yes) exp.answer = true;
+      if (no) exp.answer = false;
+      return RunExport(common, exp, out, err);
+    }
+    if (*inspect) return RunInspect(inspectFile, out, err);
+  } catch (const std::exception& e) {
+    err << "vorlan: " << e.what() << "\n";
+    return 1;
+  }
+  return 2;
+}
+
+}  // namespace vorlan::cli
