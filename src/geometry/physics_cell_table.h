@@ -23,7 +23,7 @@ class CellTable {
     std::size_t mask = keys_.size() - 1;
     for (std::size_t i = Hash(key) & mask;; i = (i + 1) & mask) {
       if (heads_[i] == kNone) return kNone;
-      if (keys_[i] == key) return heads_[i];
+      if (Equal(keys_[i], key)) return heads_[i];
     }
   }
 
@@ -39,7 +39,7 @@ class CellTable {
         ++count_;
         return kNone;
       }
-      if (keys_[i] == key) {
+      if (Equal(keys_[i], key)) {
         uint32_t previous = heads_[i];
         heads_[i] = item;
         return previous;
@@ -48,6 +48,12 @@ class CellTable {
   }
 
  private:
+  static bool Equal(const Key& a, const Key& b) {
+    for (std::size_t k = 0; k < N; ++k)
+      if (a[k] != b[k]) return false;
+    return true;
+  }
+
   static std::size_t Capacity(std::size_t expected) {
     std::size_t c = 16;
     while (c < expected * 2) c *= 2;

@@ -17,18 +17,24 @@ namespace {
 using host::Point3;
 constexpr uint32_t kNone = UINT32_MAX;
 
-// Welding. Two points match when their single-precision squared distance is at most 1e-6;
-// rounding lets that pass only for true distances below 0.0011 on every axis. With cells of
-// 0.002 (indices taken in double precision, where the division adds nothing noticeable) such
-// points are at most one cell apart on every axis, so the 27 cells around a point hold every
-// vertex that can match it. Coordinates are at most 1e9, so cell indices fit easily.
-constexpr double kWeldCell = 0.002;
+// Each grid below uses cells more than twice as wide as the largest coordinate difference a
+// match can have. A point then shares its cell with every match, or the match lies in the
+// neighbouring cell on the side of the cell's middle the point is on: two cells per axis.
+struct CellSpan {
+  int64_t cell;
+  int64_t side;  // -1 or +1: the neighbour that can hold a match
+};
 
-CellTable<3>::Key WeldCell(Point3 p) {
-  return {static_cast<int64_t>(std::floor(double(p.x) / kWeldCell)),
-          static_cast<int64_t>(std::floor(double(p.y) / kWeldCell)),
-          static_cast<int64_t>(std::floor(double(p.z) / kWeldCell))};
+CellSpan Locate(double value, double width) {
+  double q = value / width;
+  double cell = std::floor(q);
+  return {static_cast<int64_t>(cell), q - cell < 0.5 ? -1 : 1};
 }
+
+// Welding. Two points match when their single-precision squared distance is at most 1e-6;
+// rounding lets that pass only for true distances below 0.0011 on every axis, less than half
+// of the 0.0025 cells. Coordinates are at most 1e9, so cell indices fit easily.
+constexpr double kWeldCell = 0.0025;
 
 class Welder {
  public:
@@ -36,17 +42,17 @@ class Welder {
       : vertices_(vertices), cells_(expected) {}
 
   uint32_t Weld(Point3 p) {
-    CellTable<3>::Key c = WeldCell(p);
+    const CellSpan x = Locate(p.x, kWeldCell), y = Locate(p.y, kWeldCell), z = Locate(p.z, kWeldCell);
     uint32_t best = kNone;
-    for (int64_t dx = -1; dx <= 1; ++dx)
-      for (int64_t dy = -1; dy <= 1; ++dy)
-        for (int64_t dz = -1; dz <= 1; ++dz)
-          for (uint32_t i = cells_.Find({c[0] + dx, c[1] + dy, c[2] + dz}); i != kNone; i = next_[i])
+    for (int64_t dx : {int64_t{0}, x.side})
+      for (int64_t dy : {int64_t{0}, y.side})
+        for (int64_t dz : {int64_t{0}, z.side})
+          for (uint32_t i = cells_.Find({x.cell + dx, y.cell + dy, z.cell + dz}); i != kNone; i = next_[i])
             if (i < best && Matches(vertices_[i].position, p)) best = i;
     if (best != kNone) return best;
     auto index = static_cast<uint32_t>(vertices_.size());
     vertices_.push_back(CollisionVertex{.position = p});
-    next_.push_back(cells_.Push(c, index));
+    next_.push_back(cells_.Push({x.cell, y.cell, z.cell}, index));
     return index;
   }
 
@@ -88,18 +94,18 @@ class EdgeFinder {
 // components and by the plane offset Dot(n, point), on a 4-D grid:
 // - For two unit normals passing the first test, |n - P.n|^2 = |n|^2 + |P.n|^2 - 2 Dot
 //   <= 2.00002 - 1.999996 + rounding < 2.5e-5, so |n - P.n| < 0.005: each component differs
-//   by less than the normal cell of 0.01.
+//   by less than half the normal cell of 0.012.
 // - With M the largest absolute vertex coordinate (|p| <= sqrt(3) M for any vertex), the
 //   second test bounds |Dot(P.n, p0 - P.point)| by about 1.5e-6 |p0 - P.point| <= 6e-6 M
 //   (below 1e-20 when the difference is so small that its length underflows), and
 //   |Dot(n - P.n, p0)| < 0.005 sqrt(3) M < 0.0087 M. The query offset Dot(n, p0) is thus
-//   within 0.0088 M + 1e-20 of the plane's offset Dot(P.n, P.point): less than one offset
-//   cell of 0.01 M + 1e-20.
-// So the 81 cells around the query hold every unit-normal plane it can lie in. Planes with
+//   within 0.0088 M + 1e-20 of the plane's offset Dot(P.n, P.point): less than half the
+//   offset cell of 0.02 M + 2e-20.
+// So 16 cells around the query hold every unit-normal plane it can lie in. Planes with
 // other normals (lengths distorted by underflow in the normalisation) are kept in a short
 // list that every query scans, and such a query scans all planes. An exactly zero normal
 // (a degenerate triangle) can never pass the first test, either way round.
-constexpr double kNormalCell = 0.01;
+constexpr double kNormalCell = 0.012;
 
 enum class NormalClass { kZero, kUnit, kOther };
 
@@ -112,7 +118,7 @@ NormalClass Classify(Point3 n) {
 class PlaneFinder {
  public:
   PlaneFinder(std::vector<CollisionPlane>& planes, double max_coordinate, std::size_t expected)
-      : planes_(planes), offset_cell_(0.01 * max_coordinate + 1e-20), cells_(expected) {}
+      : planes_(planes), offset_cell_(0.02 * max_coordinate + 2e-20), cells_(expected) {}
 
   // The ordinal of the first plane the triangle lies in, or a new plane made from it.
   uint32_t Find(Point3 p0, Point3 n, uint32_t triangle) {
@@ -122,13 +128,13 @@ class PlaneFinder {
       for (uint32_t i = 0; i < planes_.size() && best == kNone; ++i)
         if (LiesInPlane(planes_[i], p0, n)) best = i;
     } else if (kind == NormalClass::kUnit) {
-      CellTable<4>::Key c = Cell(p0, n);
-      for (int64_t a = -1; a <= 1; ++a)
-        for (int64_t b = -1; b <= 1; ++b)
-          for (int64_t d = -1; d <= 1; ++d)
-            for (int64_t e = -1; e <= 1; ++e)
-              for (uint32_t i = cells_.Find({c[0] + a, c[1] + b, c[2] + d, c[3] + e}); i != kNone;
-                   i = next_[i])
+      const Cell4 c = Locate4(p0, n);
+      for (int64_t a : {int64_t{0}, c[0].side})
+        for (int64_t b : {int64_t{0}, c[1].side})
+          for (int64_t d : {int64_t{0}, c[2].side})
+            for (int64_t e : {int64_t{0}, c[3].side})
+              for (uint32_t i = cells_.Find({c[0].cell + a, c[1].cell + b, c[2].cell + d, c[3].cell + e});
+                   i != kNone; i = next_[i])
                 if (i < best && LiesInPlane(planes_[i], p0, n)) best = i;
       for (uint32_t i : others_)
         if (i < best && LiesInPlane(planes_[i], p0, n)) best = i;
@@ -138,20 +144,20 @@ class PlaneFinder {
     auto index = static_cast<uint32_t>(planes_.size());
     planes_.push_back(CollisionPlane{.point = p0, .normal = n, .first_triangle = triangle});
     next_.push_back(kNone);
-    if (kind == NormalClass::kUnit)
-      next_[index] = cells_.Push(Cell(p0, n), index);
-    else if (kind == NormalClass::kOther)
+    if (kind == NormalClass::kUnit) {
+      const Cell4 c = Locate4(p0, n);
+      next_[index] = cells_.Push({c[0].cell, c[1].cell, c[2].cell, c[3].cell}, index);
+    } else if (kind == NormalClass::kOther)
       others_.push_back(index);
     return index;
   }
 
  private:
-  CellTable<4>::Key Cell(Point3 p, Point3 n) const {
+  using Cell4 = std::array<CellSpan, 4>;
+  Cell4 Locate4(Point3 p, Point3 n) const {
     double offset = double(n.x) * p.x + double(n.y) * p.y + double(n.z) * p.z;
-    return {static_cast<int64_t>(std::floor(n.x / kNormalCell)),
-            static_cast<int64_t>(std::floor(n.y / kNormalCell)),
-            static_cast<int64_t>(std::floor(n.z / kNormalCell)),
-            static_cast<int64_t>(std::floor(offset / offset_cell_))};
+    return {Locate(n.x, kNormalCell), Locate(n.y, kNormalCell), Locate(n.z, kNormalCell),
+            Locate(offset, offset_cell_)};
   }
 
   std::vector<CollisionPlane>& planes_;
