@@ -195,27 +195,27 @@ bool Done(Point3 n) { return host::Dot(n, n) > kSmoothDoneLengthSq; }
 // two cells per axis. Members of a cell are in ascending vertex order.
 class PositionGrid {
  public:
-  static constexpr double kCell = 0.004;
+  static constexpr double kCell = 0.008;
   static constexpr double kWindow = 0.0011;
 
   void Build(const std::vector<Point3>& positions) {
-    cellOf_.assign(positions.size(), kNone);
+    Reserve(64);
+    std::vector<uint32_t> cellOf(positions.size(), kNone);
     std::vector<uint32_t> counts;
     for (std::size_t g = 0; g < positions.size(); ++g) {
       Point3 p = positions[g];
       if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;  // matches nothing
-      Key k{Coord(p.x), Coord(p.y), Coord(p.z)};
-      auto [it, added] = cells_.try_emplace(k, static_cast<uint32_t>(counts.size()));
-      if (added) counts.push_back(0);
-      cellOf_[g] = it->second;
-      ++counts[it->second];
+      uint32_t cell = Insert(Key{Coord(p.x), Coord(p.y), Coord(p.z)}, static_cast<uint32_t>(counts.size()));
+      if (cell == counts.size()) counts.push_back(0);
+      cellOf[g] = cell;
+      ++counts[cell];
     }
     start_.assign(counts.size() + 1, 0);
     for (std::size_t c = 0; c < counts.size(); ++c) start_[c + 1] = start_[c] + counts[c];
     members_.resize(start_.back());
     std::vector<uint32_t> fill(start_.begin(), start_.end() - 1);
     for (std::size_t g = 0; g < positions.size(); ++g)
-      if (cellOf_[g] != kNone) members_[fill[cellOf_[g]]++] = static_cast<uint32_t>(g);
+      if (cellOf[g] != kNone) members_[fill[cellOf[g]]++] = static_cast<uint32_t>(g);
   }
 
   // Calls f(vertex) for every vertex in the cells that a window around p touches.
@@ -230,9 +230,9 @@ class PositionGrid {
     for (int64_t x = lo[0]; x <= hi[0]; ++x)
       for (int64_t y = lo[1]; y <= hi[1]; ++y)
         for (int64_t z = lo[2]; z <= hi[2]; ++z) {
-          auto it = cells_.find(Key{x, y, z});
-          if (it == cells_.end()) continue;
-          for (uint32_t k = start_[it->second]; k < start_[it->second + 1]; ++k) f(members_[k]);
+          uint32_t cell = Find(Key{x, y, z});
+          if (cell == kNone) continue;
+          for (uint32_t k = start_[cell]; k < start_[cell + 1]; ++k) f(members_[k]);
         }
   }
 
@@ -242,14 +242,46 @@ class PositionGrid {
     int64_t x, y, z;
     bool operator==(const Key&) const = default;
   };
-  struct KeyHash {
-    std::size_t operator()(const Key& k) const {
-      uint64_t h = static_cast<uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
-      h ^= static_cast<uint64_t>(k.y) * 0xC2B2AE3D27D4EB4Full + (h >> 29);
-      h ^= static_cast<uint64_t>(k.z) * 0x165667B19E3779F9ull + (h >> 32);
-      return static_cast<std::size_t>(h ^ (h >> 31));
-    }
+  struct Slot {
+    Key key;
+    uint32_t cell = kNone;  // kNone: empty
   };
+
+  static std::size_t Hash(const Key& k) {
+    uint64_t h = static_cast<uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
+    h ^= static_cast<uint64_t>(k.y) * 0xC2B2AE3D27D4EB4Full;
+    h ^= static_cast<uint64_t>(k.z) * 0x165667B19E3779F9ull;
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
+    return static_cast<std::size_t>(h);
+  }
+  // Open addressing with linear probing, kept at most half full.
+  void Reserve(std::size_t capacity) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(capacity, Slot{});
+    mask_ = capacity - 1;
+    for (const Slot& s : old)
+      if (s.cell != kNone) Place(s);
+  }
+  void Place(const Slot& s) {
+    std::size_t i = Hash(s.key) & mask_;
+    while (slots_[i].cell != kNone) i = (i + 1) & mask_;
+    slots_[i] = s;
+  }
+  uint32_t Insert(const Key& k, uint32_t next) {
+    std::size_t i = Hash(k) & mask_;
+    for (; slots_[i].cell != kNone; i = (i + 1) & mask_)
+      if (slots_[i].key == k) return slots_[i].cell;
+    slots_[i] = {k, next};
+    if (++used_ * 2 > slots_.size()) Reserve(slots_.size() * 2);
+    return next;
+  }
+  uint32_t Find(const Key& k) const {
+    for (std::size_t i = Hash(k) & mask_; slots_[i].cell != kNone; i = (i + 1) & mask_)
+      if (slots_[i].key == k) return slots_[i].cell;
+    return kNone;
+  }
   // floor(v / cell), clamped so that far-away coordinates share edge cells instead of
   // overflowing; the clamp keeps the order, so windows still find their neighbours.
   static int64_t CoordD(double v) {
@@ -259,8 +291,9 @@ class PositionGrid {
   }
   static int64_t Coord(float v) { return CoordD(double(v)); }
 
-  std::unordered_map<Key, uint32_t, KeyHash> cells_;
-  std::vector<uint32_t> cellOf_;
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  std::size_t used_ = 0;
   std::vector<uint32_t> start_;
   std::vector<uint32_t> members_;
 };
