@@ -28,10 +28,10 @@ inline bool EdgesMatch(const GlassEdge& e, const GlassEdge& f) {
 inline bool Finite(Point3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 inline bool Finite(const GlassEdge& e) { return Finite(e.start) && Finite(e.end); }
 
-// Hash grid over edge end points. Cells are 0.002 wide, twice the match distance: two points
-// that can pass Near() differ by at most about 0.001 per axis, so their cells are equal or
-// adjacent and the 27 cells around one end point hold every candidate. Edges with a
-// non-finite coordinate can never match and are left out by the callers.
+// Hash grid over edge end points. Two points that can pass Near() differ by less than
+// 0.001 * (1 + 2^-23) on every axis, so the cells overlapping p +- kReach hold every
+// candidate; with cells of 0.002 those are at most two per axis. Edges with a non-finite
+// coordinate can never match and are left out by the callers.
 //
 // Each bucket is a doubly linked list of end-point entries in ascending edge order (edges
 // are inserted in order), so a scan for the lowest matching edge can stop at the first hit.
@@ -39,6 +39,7 @@ inline bool Finite(const GlassEdge& e) { return Finite(e.start) && Finite(e.end)
 class EdgeGrid {
  public:
   static constexpr double kCell = 0.002;
+  static constexpr double kReach = 0.0011;
   static constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
 
   // Room for edge ids 0 .. edge_count - 1; throws std::bad_alloc.
@@ -67,20 +68,17 @@ class EdgeGrid {
     linked_[id] = 0;
   }
 
-  // Calls visit(edge id) for the entries of every bucket around p, bucket by bucket in
-  // ascending id order; visit returns true to stop scanning the current bucket. An edge may
-  // be visited twice (both end points near p).
+  // Calls visit(edge id) for the entries of the buckets of every cell that a point within
+  // the match distance of p can lie in (at most two per axis), bucket by bucket in ascending
+  // id order; visit returns true to stop scanning the current bucket. An edge may be visited
+  // more than once (both end points near p, or two cells sharing a bucket).
   template <class Visit>
   void ForEachNear(Point3 p, Visit&& visit) const {
-    const Key c = Cell(p);
-    std::size_t seen[27];
-    int nseen = 0;
-    for (int dx = -1; dx <= 1; ++dx)
-      for (int dy = -1; dy <= 1; ++dy)
-        for (int dz = -1; dz <= 1; ++dz) {
-          std::size_t b = Bucket({c.x + dx, c.y + dy, c.z + dz});
-          if (std::find(seen, seen + nseen, b) != seen + nseen) continue;
-          seen[nseen++] = b;
+    const Key lo = Cell(p, -kReach), hi = Cell(p, kReach);
+    for (int64_t x = lo.x; x <= hi.x; ++x)
+      for (int64_t y = lo.y; y <= hi.y; ++y)
+        for (int64_t z = lo.z; z <= hi.z; ++z) {
+          const std::size_t b = Bucket({x, y, z});
           for (uint32_t n = head_[b]; n != kNone; n = next_[n])
             if (visit(n / 2)) break;
         }
@@ -92,13 +90,15 @@ class EdgeGrid {
   };
 
   // Clamped so that far-away points share the outermost cells instead of overflowing; a
-  // shared cell only costs extra candidates.
-  static int64_t Coord(float v) {
-    double q = std::floor(static_cast<double>(v) / kCell);
+  // shared cell only costs extra candidates. Floor and division are monotone, so a point
+  // within kReach of p on an axis always falls between the cells of p - kReach and p + kReach.
+  static int64_t Coord(double v) {
     constexpr double kLimit = 4.0e18;
-    return static_cast<int64_t>(std::clamp(q, -kLimit, kLimit));
+    return static_cast<int64_t>(std::clamp(std::floor(v / kCell), -kLimit, kLimit));
   }
-  static Key Cell(Point3 p) { return {Coord(p.x), Coord(p.y), Coord(p.z)}; }
+  static Key Cell(Point3 p, double shift = 0) {
+    return {Coord(double(p.x) + shift), Coord(double(p.y) + shift), Coord(double(p.z) + shift)};
+  }
 
   std::size_t Bucket(Key k) const {
     uint64_t h = static_cast<uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
@@ -185,7 +185,8 @@ bool GlassAdjacency::AddTriangle(uint32_t pane, Point3 a, Point3 b, Point3 c) {
   try {
     if (pane >= panes_.size()) panes_.resize(pane + std::size_t{1});
     auto& edges = panes_[pane].edges;
-    edges.reserve(edges.size() + 3);
+    // Room for all three first, so that a failed allocation adds none of them.
+    if (edges.capacity() - edges.size() < 3) edges.reserve(std::max<std::size_t>(12, edges.size() * 2 + 3));
     edges.push_back({a, b, GlassEdgeState::kUnresolved});
     edges.push_back({b, c, GlassEdgeState::kUnresolved});
     edges.push_back({c, a, GlassEdgeState::kUnresolved});
@@ -208,40 +209,29 @@ bool GlassAdjacency::Build() {
 
   const std::size_t n = panes_.size();
   try {
-    // Work on copies of the edge states so that a failed allocation leaves nothing half done.
-    std::vector<std::vector<GlassEdge>> edges(n);
-    std::vector<std::vector<uint32_t>> outline(n);
-    std::vector<uint32_t> first(n + 1, 0);  // global id of each pane's first edge
-    for (std::size_t i = 0; i < n; ++i) {
-      edges[i] = panes_[i].edges;
-      for (GlassEdge& e : edges[i]) e.state = GlassEdgeState::kUnresolved;
-      first[i + 1] = first[i] + static_cast<uint32_t>(edges[i].size());
-    }
-    const uint32_t total = first[n];
-
     EdgeGrid grid;
-    for (std::size_t i = 0; i < n; ++i) ResolveInterior(edges[i], outline[i], grid);
+    std::vector<std::vector<uint32_t>> outline(n);  // per pane, local edge indices
+    for (std::size_t i = 0; i < n; ++i) ResolveInterior(panes_[i].edges, outline[i], grid);
 
-    // Step 2 works on global edge ids over the outline edges of all panes.
-    std::vector<uint32_t> pane_of(total), pos_of(total);
-    std::vector<GlassEdge*> edge_of(total);
-    std::vector<std::vector<uint32_t>> list(n);  // outline lists as global ids
+    // The cross-pane step only deals with outline edges; they get compact ids, pane by pane.
+    std::size_t m = 0;
+    for (const auto& o : outline) m += o.size();
+    std::vector<uint32_t> pane_of(m), pos_of(m);
+    std::vector<GlassEdge*> edge_of(m);
+    std::vector<std::vector<uint32_t>> list(n);  // outline lists as compact ids
+    uint32_t id = 0;
     for (std::size_t i = 0; i < n; ++i) {
-      for (uint32_t k = 0; k < edges[i].size(); ++k) {
-        uint32_t g = first[i] + k;
-        pane_of[g] = static_cast<uint32_t>(i);
-        edge_of[g] = &edges[i][k];
-      }
       list[i].reserve(outline[i].size());
       for (uint32_t k : outline[i]) {
-        pos_of[first[i] + k] = static_cast<uint32_t>(list[i].size());
-        list[i].push_back(first[i] + k);
+        pane_of[id] = static_cast<uint32_t>(i);
+        edge_of[id] = &panes_[i].edges[k];
+        pos_of[id] = static_cast<uint32_t>(list[i].size());
+        list[i].push_back(id++);
       }
     }
-    grid.Reset(total);
-    for (std::size_t i = 0; i < n; ++i)
-      for (uint32_t g : list[i])
-        if (Finite(*edge_of[g])) grid.Insert(g, *edge_of[g]);
+    grid.Reset(m);
+    for (uint32_t o = 0; o < m; ++o)
+      if (Finite(*edge_of[o])) grid.Insert(o, *edge_of[o]);
 
     std::vector<uint8_t> adjacency(n * n, 0), open(n, 0);
 
@@ -249,7 +239,7 @@ bool GlassAdjacency::Build() {
       uint32_t pane, e, f;
     };
     std::vector<Candidate> cands;
-    std::vector<uint32_t> cand_begin(total), cand_end(total), stamp(total, 0);
+    std::vector<uint32_t> cand_begin(m), cand_end(m), stamp(m, 0);
     uint32_t stamp_now = 0;
 
     for (std::size_t i = 0; i < n; ++i) {
@@ -264,6 +254,10 @@ bool GlassAdjacency::Build() {
             cands.push_back({pane_of[f], e, f});
           return false;
         });
+      }
+      if (cands.empty()) {
+        open[i] = list[i].empty() ? 0 : 1;
+        continue;
       }
       std::sort(cands.begin(), cands.end(), [](const Candidate& a, const Candidate& b) {
         return a.pane != b.pane ? a.pane < b.pane : (a.e != b.e ? a.e < b.e : a.f < b.f);
@@ -317,16 +311,16 @@ bool GlassAdjacency::Build() {
       open[i] = list[i].empty() ? 0 : 1;
     }
 
-    std::vector<uint8_t> payload;
-    payload.reserve(4 + n * n + n);
-    support::ByteWriter w(payload);
+    payload_.reserve(4 + n * n + n);
+    support::ByteWriter w(payload_);
     w.U32(static_cast<uint32_t>(n));
     w.Bytes(adjacency);
     w.Bytes(open);
-
-    for (std::size_t i = 0; i < n; ++i) panes_[i].edges.swap(edges[i]);
-    payload_.swap(payload);
   } catch (const std::bad_alloc&) {
+    // Before a build every edge is unresolved; put it back that way.
+    for (Pane& p : panes_)
+      for (GlassEdge& e : p.edges) e.state = GlassEdgeState::kUnresolved;
+    payload_.clear();
     return false;
   }
   built_ = true;
