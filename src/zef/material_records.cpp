@@ -132,7 +132,7 @@ uint32_t MatListBlock::AppendOrShare(std::span<const uint8_t> record, const Crop
     buffer.Bytes(record);
     recordOffsets.push_back(offset);
     recordSizes.push_back(static_cast<uint32_t>(record.size()));
-    buffer.PatchU32(head + 8, RecordCount());
+    if (buffer.Fits()) buffer.PatchU32(head + 8, RecordCount());
     index.Add(record, at, crop);
     if (crop) {
       CropEntry e = *crop;
@@ -379,6 +379,10 @@ int ExportMaterialList(SceneBuffer& buffer, MaterialTable& table, host::Interfac
   buffer.U32(kMatList);
   buffer.U32(0);
   buffer.U32(0);
+  if (!buffer.Fits()) {
+    Say(ui, "ExportMaterialList(): Allocation error !", host::Icon::Error);
+    return kMatListAllocFailed;
+  }
 
   const auto& entries = table.Entries();
   table.CropList().clear();
