@@ -4,10 +4,13 @@
 #include <ostream>
 
 #include "commands.h"
+#include "workbench/materials_document.h"
 
 namespace vorlan::cli {
 
 int RunVorlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  // Scene documents carry materials; the workbench reads them through this codec.
+  workbench::RegisterMaterialDocumentCodec();
   CLI::App app{"vorlan: runs the Vorlan pipeline's plug-ins on scenes, headless", "vorlan"};
   app.require_subcommand(1);
   CommonOptions common;

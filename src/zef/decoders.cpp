@@ -238,18 +238,92 @@ Nested DecodeBoneList(ByteReader& r, Fields& f) {
   return std::nullopt;
 }
 
+Nested DecodeIKJoint(ByteReader& r, Fields& f) {
+  bool ok = AddU32(r, f, "value") && AddI32(r, f, "spin on") && AddF32(r, f, "spin min") &&
+            AddF32(r, f, "spin max") && AddF32(r, f, "friction") && AddI32(r, f, "collide") &&
+            AddI32(r, f, "cone on") && AddF32(r, f, "cone angle");
+  for (const char* plane : {"plane ZX A", "plane ZX B", "plane ZY A", "plane ZY B"}) {
+    std::string p = plane;
+    ok = ok && AddI32(r, f, p + " on") && AddI32(r, f, p + " type") && AddF32(r, f, p + " offset") &&
+         AddF32(r, f, p + " lean") && AddF32(r, f, p + " point x") && AddF32(r, f, p + " point y");
+  }
+  if (!ok) return std::nullopt;
+  for (const char* key : {"object A", "object B"}) {
+    auto name = r.CString();
+    if (!name) break;
+    f.push_back({key, *name, true});
+  }
+  return std::nullopt;
+}
+
+// Glass data: pane count, the adjacency matrix and the open flags.
+Nested DecodeGlass(ByteReader& r, Fields& f) {
+  auto n = r.U32();
+  if (!n) return std::nullopt;
+  f.push_back({"panes", std::to_string(*n)});
+  uint64_t cells = uint64_t{*n} * *n;
+  if (*n == 0 || cells + *n > r.Remaining()) return std::nullopt;
+  std::string pairs, open;
+  const uint8_t* base = r.Bytes(static_cast<std::size_t>(cells + *n))->data();
+  for (uint32_t i = 0; i < *n && pairs.size() < 200; ++i)
+    for (uint32_t j = i + 1; j < *n; ++j)
+      if (base[uint64_t{i} * *n + j])
+        pairs += (pairs.empty() ? "" : " ") + std::to_string(i) + "-" + std::to_string(j);
+  for (uint32_t i = 0; i < *n && open.size() < 200; ++i)
+    if (base[cells + i]) open += (open.empty() ? "" : " ") + std::to_string(i);
+  f.push_back({"touching", pairs.empty() ? "none" : pairs});
+  f.push_back({"open", open.empty() ? "none" : open});
+  return std::nullopt;
+}
+
+// Physics: the three record sizes, the centre of mass, then the counts of each record.
+Nested DecodePhysics(ByteReader& r, Fields& f) {
+  auto value = r.U32();
+  auto a = r.U32(), b = r.U32(), c = r.U32();
+  if (!value || !a || !b || !c) return std::nullopt;
+  f.push_back({"value", std::to_string(*value)});
+  f.push_back({"collision mesh bytes", std::to_string(*a)});
+  f.push_back({"shape bytes", std::to_string(*b)});
+  f.push_back({"design bytes", std::to_string(*c)});
+  if (!AddPoint(r, f, "centre of mass")) return std::nullopt;
+  std::size_t start = r.Pos();
+  if (*a >= 8) AddU32(r, f, "collision triangles") && AddU32(r, f, "collision vertices");
+  if (!r.Seek(start) || !r.Skip(*a)) return std::nullopt;
+  start = r.Pos();
+  if (*b >= 20) {
+    AddHex(r, f, "shape magic") && AddU32(r, f, "shape vertices") && AddU32(r, f, "shape edges") &&
+        AddU32(r, f, "shape triangles") && AddU32(r, f, "shape spheres");
+  }
+  if (!r.Seek(start) || !r.Skip(*b)) return std::nullopt;
+  if (*c >= 20) AddF32(r, f, "design volume") && r.Skip(12) && AddU32(r, f, "design globes");
+  return std::nullopt;
+}
+
 constexpr std::array kDecoders = {
-    BlockDecoder{kNode, DecodeNode},           BlockDecoder{kSkeletonObj, DecodeNode},
-    BlockDecoder{kInfo, DecodeInfo},           BlockDecoder{kMatList, DecodeMatList},
-    BlockDecoder{kGObj, DecodeGObj},           BlockDecoder{kGBlock, DecodeGBlock},
-    BlockDecoder{kVertices, DecodeVertices},   BlockDecoder{kFaces, DecodeFaces},
-    BlockDecoder{kUserProps, DecodeUserProps}, BlockDecoder{kTransform, DecodeTransform},
-    BlockDecoder{kInstance, DecodeInstance},   BlockDecoder{kDummy, DecodeDummy},
-    BlockDecoder{kCamera, DecodeCamera},       BlockDecoder{kLight, DecodeLight},
-    BlockDecoder{kVexaLight, DecodeVexaLight}, BlockDecoder{kSoundEvent, DecodeEvent},
-    BlockDecoder{kParticleEvent, DecodeEvent}, BlockDecoder{kSkeletonData, DecodeSkeletonData},
-    BlockDecoder{kBone, DecodeBone},           BlockDecoder{kMorphDeltas, DecodeMorphDeltas},
+    BlockDecoder{kNode, DecodeNode},
+    BlockDecoder{kSkeletonObj, DecodeNode},
+    BlockDecoder{kInfo, DecodeInfo},
+    BlockDecoder{kMatList, DecodeMatList},
+    BlockDecoder{kGObj, DecodeGObj},
+    BlockDecoder{kGBlock, DecodeGBlock},
+    BlockDecoder{kVertices, DecodeVertices},
+    BlockDecoder{kFaces, DecodeFaces},
+    BlockDecoder{kUserProps, DecodeUserProps},
+    BlockDecoder{kTransform, DecodeTransform},
+    BlockDecoder{kInstance, DecodeInstance},
+    BlockDecoder{kDummy, DecodeDummy},
+    BlockDecoder{kCamera, DecodeCamera},
+    BlockDecoder{kLight, DecodeLight},
+    BlockDecoder{kVexaLight, DecodeVexaLight},
+    BlockDecoder{kSoundEvent, DecodeEvent},
+    BlockDecoder{kParticleEvent, DecodeEvent},
+    BlockDecoder{kSkeletonData, DecodeSkeletonData},
+    BlockDecoder{kBone, DecodeBone},
+    BlockDecoder{kMorphDeltas, DecodeMorphDeltas},
     BlockDecoder{kBoneList, DecodeBoneList},
+    BlockDecoder{kIKJoint, DecodeIKJoint},
+    BlockDecoder{kGlass, DecodeGlass},
+    BlockDecoder{kPhysics, DecodePhysics},
     BlockDecoder{kMatStandard, DecodeMaterialRecordFields},
     BlockDecoder{kMatVexaMat, DecodeMaterialRecordFields},
     BlockDecoder{kMatVexaLayerRig, DecodeMaterialRecordFields},

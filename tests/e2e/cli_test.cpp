@@ -1,0 +1,116 @@
+// The `vorlan` program as a user runs it: the plug-ins it lists, the bundled sample exported
+// and inspected, and bad input handled with a message instead of a crash.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "support/file_io.h"
+#include "zef/inspect.h"
+
+namespace vorlan::testing {
+namespace {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;  // standard output and standard error together
+};
+
+RunResult RunVorlan(const std::string& args) {
+  std::string cmd = std::string(VORLAN_EXE) + " --plugin-dir " + VORLAN_PLUGIN_DIR + " " + args + " 2>&1";
+  RunResult r;
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return r;
+  std::array<char, 4096> buf;
+  while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) r.out.append(buf.data(), n);
+  int status = ::pclose(p);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vorlan_e2e_XXXXXX";
+    dir = ::mkdtemp(tmpl);
+    // Keep the exporter's settings out of the user's folders.
+    ::setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (dir + "/state").c_str(), 1);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  std::string dir;
+  const std::string sample = std::string(VORLAN_SOURCE_DIR) + "/samples/sample.vscene";
+};
+
+TEST_F(CliTest, PluginsListsTheSceneExporter) {
+  RunResult r = RunVorlan("plugins");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("ZefExport"), std::string::npos);
+  EXPECT_NE(r.out.find("0x7C2360F6, 0x473C5399"), std::string::npos);
+  EXPECT_NE(r.out.find("Vorlan Scene Format, v1.0 for use with 3D Studio Max"), std::string::npos);
+  EXPECT_NE(r.out.find(".zef"), std::string::npos);
+}
+
+TEST_F(CliTest, SampleExportsAndInspectsAndExportsAgainIdentically) {
+  std::string first = dir + "/first.zef", second = dir + "/second.zef";
+  RunResult e = RunVorlan("export " + sample + " " + first + " --yes");
+  ASSERT_EQ(e.exitCode, 0) << e.out;
+  RunResult i = RunVorlan("inspect " + first);
+  ASSERT_EQ(i.exitCode, 0) << i.out;
+  for (const char* kind : {"Node", "MatList", "GObj", "GBlock", "Vertices", "Faces", "Transform", "Camera",
+                           "Light", "Dummy", "Physics"})
+    EXPECT_NE(i.out.find(kind), std::string::npos) << kind << "\n" << i.out;
+
+  ASSERT_EQ(RunVorlan("export " + sample + " " + second + " --yes").exitCode, 0);
+  std::vector<uint8_t> a, b;
+  ASSERT_TRUE(support::ReadWholeFile(first, a));
+  ASSERT_TRUE(support::ReadWholeFile(second, b));
+  EXPECT_EQ(a, b);
+
+  zef::ZefSummary s = zef::SummarizeZef(a);
+  EXPECT_EQ(s.result, zef::ZefResult::kSuccess);
+  EXPECT_TRUE(s.problems.empty());
+  EXPECT_GT(s.triangles, 0u);
+  EXPECT_EQ(s.triangles, s.infoTriangles);
+}
+
+TEST_F(CliTest, BadInputGivesAMessageAndAFailureCode) {
+  RunResult missing = RunVorlan("export " + dir + "/nope.vscene " + dir + "/x.zef");
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.out.find("nope.vscene"), std::string::npos) << missing.out;
+
+  std::string junk = dir + "/junk.zef";
+  ASSERT_TRUE(support::WriteFileAtomic(junk, std::string("ZEF\0garbage", 11)));
+  RunResult inspect = RunVorlan("inspect " + junk);
+  EXPECT_NE(inspect.exitCode, -1) << inspect.out;  // no crash, whatever it finds
+
+  RunResult unknown = RunVorlan("export " + sample + " " + dir + "/x.unknownext");
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_NE(unknown.out.find("unknownext"), std::string::npos) << unknown.out;
+
+  EXPECT_EQ(RunVorlan("frobnicate").exitCode, 2);
+}
+
+TEST_F(CliTest, FailedExportLeavesThePreviousFileAlone) {
+  std::string target = dir + "/keep.zef";
+  ASSERT_TRUE(support::WriteFileAtomic(target, std::string("previous")));
+  // A configuration of a newer format stops the export before anything is written.
+  std::string cfgDir = dir + "/cfg";
+  std::filesystem::create_directories(cfgDir);
+  ASSERT_TRUE(support::WriteFileAtomic(cfgDir + "/MaxExport.cfg", std::vector<uint8_t>{9, 0, 0, 0, 1, 1, 1}));
+  RunResult r = RunVorlan("--config-dir " + cfgDir + " export " + sample + " " + target + " --yes");
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(target, bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "previous");
+}
+
+}  // namespace
+}  // namespace vorlan::testing
