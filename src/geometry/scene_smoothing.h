@@ -33,7 +33,10 @@
 // - Two objects are considered when their world boxes come within the 0.001 tolerance of
 //   each other, so that rounding in the boxes cannot separate objects that touch.
 // - An angle test on vectors of length 0 or with NaN never matches; the cosine is clamped
-//   to [-1, 1] so that a vertex always matches its own normal.
+//   to [-1, 1] so that equal normals always match.
+// - The partner list grows as needed, so a large object never fails for want of memory;
+//   the limit of (object's vertex count) squared partners for one vertex is kept as the
+//   "Smooth(1): curr > nVerts" failure.
 // - A node that the host cannot find by name takes no part.
 // - A Node block right after another node's head (a node without an object of its own) is
 //   taken as the next node, not stepped over, so its subtree is still smoothed.
