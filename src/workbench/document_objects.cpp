@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace vorlan::workbench::docjson {
@@ -497,10 +498,12 @@ std::shared_ptr<SceneObject> ReadObject(const Json& j, const std::string& path,
     ReadIf(j, "target", path, target, Bool);
     auto cam = std::make_shared<CameraObject>(target);
     if (const Json* fov = Find(j, "fov")) {
-      double deg = Double(*fov, Key(path, "fov"));
-      if (!(deg > 0.0 && deg < 180.0))
-        Fail(Key(path, "fov"), "expected a field of view between 0 and 180 degrees");
-      cam->fov = static_cast<float>(deg / kDegPerRad);
+      // Any value is kept as it is (the viewport copes with odd ones); only a value that
+      // does not fit a float is refused, since converting it would be undefined.
+      double rad = Double(*fov, Key(path, "fov")) / kDegPerRad;
+      if (std::isfinite(rad) && std::fabs(rad) > double(std::numeric_limits<float>::max()))
+        Fail(Key(path, "fov"), "expected a number within the float range");
+      cam->fov = static_cast<float>(rad);
     }
     o = cam;
   } else if (t == "light") {

@@ -10,6 +10,7 @@
 #include "support/file_io.h"
 #include "workbench/document_json.h"
 #include "workbench/materials.h"
+#include "workbench/materials_document.h"
 
 namespace vorlan::workbench {
 namespace {
@@ -417,6 +418,30 @@ TEST(DocumentJson, ByteChunksRoundTripAndRejectMalformedText) {
   EXPECT_FALSE(docjson::FromHex("0g", out));
   EXPECT_TRUE(docjson::FromHex("ABcd", out));
   EXPECT_EQ(out, (std::vector<uint8_t>{0xAB, 0xCD}));
+}
+
+}  // namespace
+}  // namespace vorlan::workbench
+
+namespace vorlan::workbench {
+namespace {
+
+// The example in the format's documentation must stay a valid document.
+TEST(SceneDocumentHandWritten, DocumentedExampleLoads) {
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(std::string(VORLAN_SOURCE_DIR) + "/docs/scene-format.md", bytes));
+  std::string doc(bytes.begin(), bytes.end());
+  auto start = doc.find("```json\n");
+  ASSERT_NE(start, std::string::npos);
+  start += 8;
+  std::string example = doc.substr(start, doc.find("```", start) - start);
+  const MaterialCodec codec = MaterialDocumentCodec();
+  Scene s;
+  DocumentResult r = ParseSceneDocument(example, s, "example", {.materials = &codec});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(s.FindNode("Crate02")->GetObjectRef(), s.FindNode("Crate01")->GetObjectRef());
+  EXPECT_EQ(s.FindNode("Crate01")->GetMtl()->GetName(), "Crate");
+  EXPECT_EQ(s.activeViewCamera, "Camera01");
 }
 
 }  // namespace
