@@ -86,15 +86,27 @@ std::vector<Point3> PlaneCorners(std::mt19937& rng, int triangles, float scale) 
   for (int i = 0; i < 4; ++i) bases.push_back({RandomDirection(rng), Point3{u(rng), u(rng), u(rng)} * scale});
   bases.push_back({{0, 0, 1}, {0, 0, 0}});  // axis planes give exact normals
   bases.push_back({{0, 0, 1}, {0, 0, scale * 0.25f}});
+  auto frame = [](Point3 n, Point3& e1, Point3& e2) {
+    e1 = host::Normalize(host::Cross(n, std::fabs(n.x) < 0.9f ? Point3{1, 0, 0} : Point3{0, 1, 0}));
+    e2 = host::Cross(n, e1);
+  };
   std::vector<Point3> corners;
   for (int t = 0; t < triangles; ++t) {
     const Base& b = bases[rng() % bases.size()];
     Point3 n = host::Normalize(b.n + RandomDirection(rng) * tilts[rng() % std::size(tilts)]);
-    Point3 e1 = host::Normalize(host::Cross(n, std::fabs(n.x) < 0.9f ? Point3{1, 0, 0} : Point3{0, 1, 0}));
-    Point3 e2 = host::Cross(n, e1);
-    Point3 o = b.o + n * (lifts[rng() % std::size(lifts)] * scale * (u(rng) < 0 ? -1.0f : 1.0f));
+    Point3 e1, e2, b1, b2;
+    frame(n, e1, e2);
+    frame(b.n, b1, b2);
+    const float lift = lifts[rng() % std::size(lifts)] * scale * (u(rng) < 0 ? -1.0f : 1.0f);
     Point3 p[3];
-    for (Point3& q : p) q = o + e1 * (u(rng) * scale) + e2 * (u(rng) * scale);
+    if (rng() % 2) {
+      // The first corner on the base plane, far out, and the triangle tilted about it: the
+      // plane offsets then differ by up to the tilt times the distance from the origin.
+      p[0] = b.o + b1 * (u(rng) * scale * 2) + b2 * (u(rng) * scale * 2) + b.n * lift;
+    } else {
+      p[0] = b.o + n * lift + e1 * (u(rng) * scale) + e2 * (u(rng) * scale);
+    }
+    for (int k = 1; k < 3; ++k) p[k] = p[0] + e1 * (u(rng) * scale) + e2 * (u(rng) * scale);
     if (rng() % 2) std::swap(p[1], p[2]);
     if (rng() % 12 == 0) p[2] = p[1];  // degenerate
     corners.insert(corners.end(), p, p + 3);
@@ -213,7 +225,7 @@ void RandomLatticeShape(std::mt19937& rng, LatticeShape& s) {
 TEST(PhysicsOracle, ColumnSamplingCountsTheSameHitsAsEveryRayAgainstEveryTriangle) {
   std::mt19937 rng(4);
   for (int round = 0; round < 150; ++round) {
-    LatticeShape s(4 + static_cast<int>(rng() % 20));
+    LatticeShape s(4 + static_cast<int>(rng() % 13));
     RandomLatticeShape(rng, s);
     SampleLattice lattice{s.axis, s.axis, s.axis};
     if (round % 5 == 0) lattice.y = LatticeAxis(0, 1, 1.0f / 7);  // columns off the x lattice
@@ -232,7 +244,7 @@ TEST(PhysicsOracle, WholeShapesGiveTheSameBytes) {
   std::uniform_real_distribution<float> u(0, 1);
   const float nan = std::nanf(""), inf = INFINITY;
   for (int round = 0; round < 80; ++round) {
-    LatticeShape s(8 + static_cast<int>(rng() % 14));
+    LatticeShape s(6 + static_cast<int>(rng() % 9));
     RandomLatticeShape(rng, s);
     if (round % 3 == 0) {
       std::vector<Point3> weld = WeldingCorners(rng, 10, {0.5f, 0.5f, 0.5f}, 0.01f);
@@ -273,10 +285,10 @@ TEST(PhysicsOracle, WholeShapesGiveTheSameBytes) {
 }
 
 TEST(PhysicsOracle, ClosedSphereMeshMatchesWithSkin) {
-  for (int levels : {1, 2, 3}) {
+  for (int levels : {1, 2}) {
     PhysicsShape fast, ref;
     for (PhysicsShape* s : {&fast, &ref}) {
-      ASSERT_TRUE(s->Begin(20, 20, 20));
+      ASSERT_TRUE(s->Begin(16, 17, 18));
       testing::AddAll(*s, testing::SphereTriangles({0.2f, -0.1f, 0.3f}, 1.5f, levels), 3);
     }
     ASSERT_TRUE(fast.Finish(0.025f));
