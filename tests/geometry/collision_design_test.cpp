@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "geometry/collision_design_reference.h"
+#include "geometry/physics_shape.h"
+#include "geometry/physics_test_shapes.h"
 #include "support/bytes.h"
 
 namespace vorlan::geometry {
@@ -171,6 +173,108 @@ TEST(CollisionDesignFailure, UnusableInputFailsInsteadOfWritingGarbage) {
   // A rod a million units long and a hundredth thick would need about 10^13 rays per sweep.
   fails_with(MeshModel({{0, 0, 0}, {1e6f, 0.01f, 0.01f}}, {}), 1.0f,
              "build() - collision design needs more than 1048576 rays in one sweep");
+}
+
+// ---- From a finished physics shape ----------------------------------------------------
+
+CollisionModel RandomMesh(std::mt19937& rng);  // below, with the oracle tests
+
+// What a settled design guarantees, whatever the body: the globes' total volume is the
+// body's volume, and no surface point lies within one radius of a base centre or of another
+// surface point (a pass that changes nothing has compared all those pairs).
+void ExpectSettled(const CollisionDesign& d, float volume) {
+  const float r = d.globe_radius();
+  const std::size_t n = d.base_centers().size() + d.inter_centers().size();
+  EXPECT_NEAR(d.globe_volume() * static_cast<float>(n), volume, volume * 1e-5f);
+  for (std::size_t i = 0; i < d.inter_centers().size(); ++i) {
+    const Point3 p = d.inter_centers()[i];
+    for (Point3 b : d.base_centers()) EXPECT_GE(host::Length(p - b), r * 0.99999f);
+    for (std::size_t j = i + 1; j < d.inter_centers().size(); ++j)
+      EXPECT_GE(host::Length(p - d.inter_centers()[j]), r * 0.99999f);
+  }
+  EXPECT_EQ(d.save_buffer_size(), 40 + 12 * n);
+  EXPECT_EQ(support::LoadU32(d.save_buffer().data() + 16), n);
+}
+
+TEST(CollisionDesignShape, UnitCubeGivesCornersAndSurfacePoints) {
+  PhysicsShape shape;
+  ASSERT_TRUE(shape.Begin(20, 20, 20));
+  testing::AddAll(shape, testing::BoxTriangles({0, 0, 0}, {1, 1, 1}));
+  ASSERT_TRUE(shape.Finish(0.0f));
+  ASSERT_NEAR(shape.Volume(), 1.0f, 1e-3f);
+
+  CollisionDesign d;
+  d.build(shape.Model(), shape.Volume());
+  ASSERT_FALSE(d.failed()) << d.error_text();
+  // The model is centred: bounds +-0.5, sweep box +-0.4, h = 0.4, steps 0.4, so each sweep
+  // casts 3 x 3 rays and all of them hit a face.
+  EXPECT_TRUE(SameBits(d.ray_steps(), {0.4f, 0.4f, 0.4f}));
+  EXPECT_EQ(d.base_centers().size(), 8u);  // corners are 1 apart, far more than r
+  // Of the 54 hits, the 8 per face next to its corners go (closer than r to a corner); the
+  // pairs next to each cube edge merge into one point on that edge's inward diagonal, and
+  // the face centres stay: 12 + 6 points, all within the cube.
+  EXPECT_EQ(d.inter_centers().size(), 18u);
+  const Box3& b = shape.Model().bounds;
+  for (Point3 p : d.inter_centers())
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_GE(p[k], b.min[k]);
+      EXPECT_LE(p[k], b.max[k]);
+    }
+  ExpectSettled(d, shape.Volume());
+}
+
+TEST(CollisionDesignShape, SkinnedSphereMeshSettles) {
+  PhysicsShape shape;
+  ASSERT_TRUE(shape.Begin(20, 20, 20));
+  testing::AddAll(shape, testing::SphereTriangles({3, -1, 2}, 2.0f, 2));
+  ASSERT_TRUE(shape.Finish(0.025f));
+  CollisionDesign d;
+  d.build(shape.Model(), shape.Volume());
+  ASSERT_FALSE(d.failed()) << d.error_text();
+  ExpectSettled(d, shape.Volume());
+}
+
+TEST(CollisionDesignShape, AnyInputEndsInABufferOrAFailure) {
+  // Random models with non-finite and extreme coordinates, empty parts and odd volumes:
+  // either a failure with a text and no bytes, or a buffer of finite numbers.
+  std::mt19937 rng(17);
+  std::uniform_int_distribution<int> pick(0, 99);
+  const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            1e30f,
+                            -1e17f,
+                            0.0f,
+                            1e-30f};
+  const float volumes[] = {0.0f, -1.0f, 1e-30f, 0.5f,
+                           3.0f, 1e6f,  1e31f,  std::numeric_limits<float>::quiet_NaN()};
+  int built = 0;
+  for (int iter = 0; iter < 300; ++iter) {
+    CollisionModel m = pick(rng) < 10 ? CollisionModel{} : RandomMesh(rng);
+    if (pick(rng) < 20) m.spheres.push_back({{1, 1, 1}, 0.5f, 0});
+    if (pick(rng) < 15 && !m.vertices.empty())
+      m.vertices[static_cast<std::size_t>(pick(rng)) % m.vertices.size()].position[pick(rng) % 3] =
+          specials[pick(rng) % 7];
+    if (pick(rng) < 5) m.bounds.max[pick(rng) % 3] = specials[pick(rng) % 7];
+    const float volume = volumes[pick(rng) % 8];
+    CollisionDesign d;
+    d.build(m, volume);
+    if (d.failed()) {
+      EXPECT_FALSE(d.error_text().empty());
+      EXPECT_EQ(d.save_buffer_size(), 0u);
+      continue;
+    }
+    ++built;
+    const auto buf = d.save_buffer();
+    ASSERT_GE(buf.size(), 40u);
+    const std::size_t n = support::LoadU32(buf.data() + 16);
+    ASSERT_EQ(buf.size(), 40 + 12 * n);
+    for (std::size_t off = 0; off < 20 + 12 * n; off += 4) {
+      if (off == 16) continue;  // the globe count
+      ASSERT_TRUE(std::isfinite(support::LoadF32(buf.data() + off))) << iter << " at " << off;
+    }
+  }
+  EXPECT_GT(built, 50);
 }
 
 // ---- Sweep lattice ---------------------------------------------------------------------
