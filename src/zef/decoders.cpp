@@ -258,6 +258,11 @@ Nested DecodeIKJoint(ByteReader& r, Fields& f) {
 
 // Glass data: pane count, the adjacency matrix and the open flags.
 Nested DecodeGlass(ByteReader& r, Fields& f) {
+  // A dummy whose panes could not be paired carries a Glass block without data.
+  if (r.Remaining() == 0) {
+    f.push_back({"panes", "none"});
+    return std::nullopt;
+  }
   auto n = r.U32();
   if (!n) return std::nullopt;
   f.push_back({"panes", std::to_string(*n)});
