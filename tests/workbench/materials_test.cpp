@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/file_io.h"
 #include "workbench/materials_document.h"
 #include "workbench/scene_document.h"
 
@@ -220,6 +221,24 @@ INSTANTIATE_TEST_SUITE_P(
         BadMaterial{
             R"([{"class": "Other", "name": "x"}])",
             "doc.vscene: materials[0]: expected the \"classId\" [a, b] of a material of another class"}));
+
+// The example of the format's documentation must stay a valid document.
+TEST(MaterialDocuments, DocumentedExampleLoads) {
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(std::string(VORLAN_SOURCE_DIR) + "/docs/scene-format.md", bytes));
+  const std::string doc(bytes.begin(), bytes.end());
+  auto start = doc.find("```json\n", doc.find("## Materials"));
+  ASSERT_NE(start, std::string::npos);
+  start += 8;
+  Scene s;
+  DocumentResult r =
+      ParseSceneDocument(doc.substr(start, doc.find("```", start) - start), s, "example", kOptions);
+  ASSERT_TRUE(r.ok) << r.error;
+  host::Mtl* crate = s.FindNode("Box01")->GetMtl();
+  ASSERT_EQ(crate->NumSubMtls(), 3);
+  EXPECT_EQ(crate->GetSubMtl(0)->GetName(), "Wood");
+  EXPECT_EQ(s.FindNode("Box02")->GetMtl()->GetReference0()->GetSubTexmap(12)->GetMapFileName(), "rock.tga");
+}
 
 TEST(MaterialDocuments, AMaterialInsideItselfIsRefusedNotFollowedForever) {
   Scene s;
