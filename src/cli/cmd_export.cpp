@@ -36,8 +36,10 @@ const workbench::LoadedClass* ChooseExporter(const workbench::PluginLoader& load
 
 int RunExport(const CommonOptions& common, const ExportOptions& o, std::ostream& out, std::ostream& err) {
   workbench::Scene scene;
-  if (auto r = LoadScene(o.scene, scene); !r) {
-    err << "vorlan export: " << r.error << "\n";
+  LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(common, o.interchange, OutputFolder(o.out)));
+  for (const std::string& w : loaded.warnings) err << "vorlan export: warning: " << w << "\n";
+  if (!loaded) {
+    err << "vorlan export: " << loaded.error << "\n";
     return 1;
   }
 

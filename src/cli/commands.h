@@ -13,6 +13,12 @@ struct CommonOptions {
   std::string logDir;
 };
 
+// How interchange scenes (glTF, FBX, OBJ, Collada, 3DS) are read: --scale and --up.
+struct InterchangeOptions {
+  float scale = 1.0f;
+  std::string up = "y";
+};
+
 struct ExportOptions {
   std::string scene;
   std::string out;
@@ -20,12 +26,20 @@ struct ExportOptions {
   bool selected = false;
   bool interactive = false;
   std::optional<bool> answer;  // --yes / --no
+  InterchangeOptions interchange;
+};
+
+struct ConvertOptions {
+  std::string in;
+  std::string out;  // .vscene or .glb
+  InterchangeOptions interchange;
 };
 
 int RunPlugins(const CommonOptions& common, std::ostream& out, std::ostream& err);
 int RunExport(const CommonOptions& common, const ExportOptions& options, std::ostream& out,
               std::ostream& err);
 int RunInspect(const std::string& file, std::ostream& out, std::ostream& err);
+int RunConvert(const CommonOptions& common, const ConvertOptions& options, std::ostream& out, std::ostream& err);
 
 // The plug-in folder to use: the option, $VORLAN_PLUGIN_DIR, or ../plugins beside the program.
 std::string ResolvePluginDir(const std::string& option);

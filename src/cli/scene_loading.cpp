@@ -1,8 +1,10 @@
 #include "scene_loading.h"
 
 #include <cctype>
+#include <filesystem>
 
 #include "workbench/scene_document.h"
+#include "workbench/workbench.h"
 
 namespace vorlan::cli {
 
@@ -15,13 +17,45 @@ std::string LowerExtension(const std::string& path) {
   return ext;
 }
 
-LoadResult LoadScene(const std::string& path, workbench::Scene& scene) {
+std::string OutputFolder(const std::string& outPath) {
+  std::filesystem::path parent = std::filesystem::path(outPath).parent_path();
+  return parent.empty() ? std::string(".") : parent.string();
+}
+
+SceneLoadOptions MakeLoadOptions(const CommonOptions& common, const InterchangeOptions& interchange,
+                                 const std::string& textureDir) {
+  SceneLoadOptions o;
+  o.import.scale = interchange.scale;
+  workbench::ParseUpAxis(interchange.up, o.import.upAxis);
+  o.import.textureDir = textureDir;
+  o.logDir = common.logDir;
+  o.importOptionsGiven = interchange.scale != 1.0f || o.import.upAxis != workbench::ImportOptions::Y;
+  return o;
+}
+
+LoadResult LoadScene(const std::string& path, workbench::Scene& scene, const SceneLoadOptions& options) {
   std::string ext = LowerExtension(path);
   if (ext == "vscene") {
     auto r = workbench::LoadSceneDocument(path, scene);
-    return {r.ok, r.error};
+    LoadResult out{r.ok, r.error, {}};
+    if (options.importOptionsGiven)
+      out.warnings.push_back("--scale and --up apply to interchange files only");
+    return out;
   }
-  return {false, "\"" + path + "\": unknown scene format \"." + ext + "\" (expected .vscene)"};
+  if (workbench::IsInterchangeExtension(ext)) {
+    workbench::ImportResult r = workbench::ImportInterchange(path, scene, options.import);
+    LoadResult out{r.ok, r.error, r.warnings};
+    // Every import is logged with its options, so a scene's scale can be traced later.
+    const std::string logDir = options.logDir.empty() ? workbench::DefaultLogDir() : options.logDir;
+    std::string logError;
+    if (!workbench::AppendInterchangeLog(logDir, workbench::ImportLogLine(path, options.import, r), logError))
+      out.warnings.push_back(logError);
+    return out;
+  }
+  return {false,
+          "\"" + path + "\": unknown scene format \"." + ext +
+              "\" (expected .vscene, .gltf, .glb, .fbx, .obj, .dae or .3ds)",
+          {}};
 }
 
 }  // namespace vorlan::cli

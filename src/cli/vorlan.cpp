@@ -23,13 +23,26 @@ int RunVorlan(const std::vector<std::string>& args, std::ostream& out, std::ostr
   ExportOptions exp;
   bool yes = false, no = false;
   auto* exportCmd = app.add_subcommand("export", "Export a scene with an exporter plug-in");
-  exportCmd->add_option("scene", exp.scene, "Scene document (.vscene)")->required();
+  exportCmd->add_option("scene", exp.scene, "Scene document (.vscene) or interchange file")->required();
   exportCmd->add_option("out", exp.out, "Output file; its extension chooses the exporter")->required();
   exportCmd->add_option("--plugin", exp.plugin, "Exporter by class name");
   exportCmd->add_flag("--selected", exp.selected, "Export the selected nodes only");
   exportCmd->add_flag("--interactive", exp.interactive, "Show the exporter's dialogs and ask on the console");
   auto* yesOpt = exportCmd->add_flag("--yes", yes, "Answer every question with Yes");
   exportCmd->add_flag("--no", no, "Answer every question with No")->excludes(yesOpt);
+  auto interchangeOptions = [](CLI::App* cmd, InterchangeOptions& o) {
+    cmd->add_option("--scale", o.scale, "Interchange input: multiply every length by this")
+        ->check(CLI::PositiveNumber);
+    cmd->add_option("--up", o.up, "Interchange input: its up axis, y (default) or z")
+        ->check(CLI::IsMember({"y", "z", "Y", "Z"}));
+  };
+  interchangeOptions(exportCmd, exp.interchange);
+
+  ConvertOptions conv;
+  auto* convertCmd = app.add_subcommand("convert", "Convert a scene to a scene document or binary glTF");
+  convertCmd->add_option("in", conv.in, "Scene document or interchange file")->required();
+  convertCmd->add_option("out", conv.out, "Output: .vscene or .glb")->required();
+  interchangeOptions(convertCmd, conv.interchange);
 
   std::string inspectFile;
   auto* inspect = app.add_subcommand("inspect", "Print the block tree of a .zef file");
@@ -54,6 +67,7 @@ int RunVorlan(const std::vector<std::string>& args, std::ostream& out, std::ostr
       return RunExport(common, exp, out, err);
     }
     if (*inspect) return RunInspect(inspectFile, out, err);
+    if (*convertCmd) return RunConvert(common, conv, out, err);
   } catch (const std::exception& e) {
     err << "vorlan: " << e.what() << "\n";
     return 1;

@@ -9,6 +9,7 @@
 #include <assimp/Importer.hpp>
 #include <assimp/LogStream.hpp>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <ctime>
 #include <exception>
@@ -409,6 +410,12 @@ std::string LogTime() {
   return buf;
 }
 
+std::string ScaleText(float scale) {
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, scale);
+  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("?");
+}
+
 std::string OneLine(std::string s) {
   for (char& c : s)
     if (c == '\n' || c == '\r') c = ' ';
@@ -472,7 +479,7 @@ bool ParseUpAxis(std::string_view text, ImportOptions::UpAxis& out) {
 }
 
 std::string ImportLogLine(const std::string& path, const ImportOptions& options, const ImportResult& result) {
-  std::string line = LogTime() + " import \"" + OneLine(path) + "\" scale=" + std::to_string(options.scale) +
+  std::string line = LogTime() + " import \"" + OneLine(path) + "\" scale=" + ScaleText(options.scale) +
                      " up=" + UpAxisName(options.upAxis);
   if (!result.ok) return line + " failed: " + OneLine(result.error);
   const ImportCounts& c = result.counts;
