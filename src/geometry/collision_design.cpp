@@ -57,21 +57,24 @@ double HitMargin(const RayTriangleSetup& s, Point3 a, Point3 b, Point3 c, double
   return 2 * (corners + kEps * (reach + l)) + 1e-30;
 }
 
-// Hash grid over a fixed set of points for neighbour searches within one radius. Cells are
-// a little wider than the radius, so that any two points whose single-precision squared
-// distance is below r * r lie in equal or adjacent cells; collisions only add candidates.
+// Hash grid over a fixed set of points for neighbour searches within one radius r. Two
+// points whose single-precision squared distance is below r * r differ by less than
+// r * (1 + 1e-7) on every axis, so the cells overlapping p +- reach (reach a little above r)
+// hold every candidate; with cells of 2 r those are at most two per axis. Collisions and
+// repeated buckets only add candidates, which the callers' exact tests sort out.
 class PointGrid {
  public:
   PointGrid(std::span<const Point3> points, float radius) {
-    inv_cell_ = 1.0 / (static_cast<double>(radius) * (1 + 1e-4));
-    if (!std::isfinite(inv_cell_)) inv_cell_ = 0;
+    reach_ = static_cast<double>(radius) * (1 + 1e-5);
+    inv_cell_ = 1.0 / (2 * reach_);
+    if (!std::isfinite(reach_) || !std::isfinite(inv_cell_)) reach_ = inv_cell_ = 0;  // one cell for all
     std::size_t buckets = 16;
     while (buckets < points.size() * 2) buckets *= 2;
     mask_ = buckets - 1;
     start_.assign(buckets + 1, 0);
     std::vector<uint32_t> bucket_of(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
-      bucket_of[i] = static_cast<uint32_t>(Bucket(Cell(points[i])));
+      bucket_of[i] = static_cast<uint32_t>(Bucket(Cell(points[i], 0)));
       ++start_[bucket_of[i] + 1];
     }
     for (std::size_t b = 0; b < buckets; ++b) start_[b + 1] += start_[b];
@@ -80,19 +83,15 @@ class PointGrid {
     for (std::size_t i = 0; i < points.size(); ++i) ids_[fill[bucket_of[i]]++] = static_cast<uint32_t>(i);
   }
 
-  // Calls visit(id) for every point in the buckets of the 27 cells around p; each bucket is
-  // visited once, so each id comes at most once.
+  // Calls visit(id) for every point in the buckets of the cells around p; an id may come
+  // more than once.
   template <class Visit>
   void ForEachNear(Point3 p, Visit&& visit) const {
-    const Key c = Cell(p);
-    std::size_t seen[27];
-    int nseen = 0;
-    for (int dx = -1; dx <= 1; ++dx)
-      for (int dy = -1; dy <= 1; ++dy)
-        for (int dz = -1; dz <= 1; ++dz) {
-          std::size_t b = Bucket({c.x + dx, c.y + dy, c.z + dz});
-          if (std::find(seen, seen + nseen, b) != seen + nseen) continue;
-          seen[nseen++] = b;
+    const Key lo = Cell(p, -reach_), hi = Cell(p, reach_);
+    for (int64_t x = lo.x; x <= hi.x; ++x)
+      for (int64_t y = lo.y; y <= hi.y; ++y)
+        for (int64_t z = lo.z; z <= hi.z; ++z) {
+          const std::size_t b = Bucket({x, y, z});
           for (uint32_t k = start_[b]; k < start_[b + 1]; ++k) visit(ids_[k]);
         }
   }
@@ -101,12 +100,16 @@ class PointGrid {
   struct Key {
     int64_t x, y, z;
   };
-  int64_t Coord(float v) const {
-    double q = std::floor(static_cast<double>(v) * inv_cell_);
+  // Clamped so that far-away points share the outermost cells instead of overflowing; floor
+  // and the arithmetic before it are monotone, so the cell range around p stays ordered.
+  int64_t Coord(double v) const {
     constexpr double kLimit = 4.0e18;
-    return static_cast<int64_t>(std::clamp(q, -kLimit, kLimit));
+    const double q = std::floor(v * inv_cell_);
+    return q == q ? static_cast<int64_t>(std::clamp(q, -kLimit, kLimit)) : 0;  // NaN never matches anyway
   }
-  Key Cell(Point3 p) const { return {Coord(p.x), Coord(p.y), Coord(p.z)}; }
+  Key Cell(Point3 p, double shift) const {
+    return {Coord(double(p.x) + shift), Coord(double(p.y) + shift), Coord(double(p.z) + shift)};
+  }
   std::size_t Bucket(Key k) const {
     uint64_t h = static_cast<uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
     h ^= static_cast<uint64_t>(k.y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
@@ -115,7 +118,7 @@ class PointGrid {
     return static_cast<std::size_t>(h) & mask_;
   }
 
-  double inv_cell_ = 0;
+  double reach_ = 0, inv_cell_ = 0;
   std::size_t mask_ = 0;
   std::vector<uint32_t> start_, ids_;
 };
@@ -188,9 +191,13 @@ void SweepDesignSurface(const CollisionModel& model, const DesignSweepLattice& l
   if (n_outer == 0 || n_inner == 0) return;
   const Box3& bounds = model.bounds;
   const Point3 dir = DesignSweepRay(bounds, lattice, sweep, 0, 0).dir;
-  // Every ray point and every corner lie in the bounds on the walk axes.
-  const double span1 = double(bounds.max[axes[1]]) - bounds.min[axes[1]];
-  const double span2 = double(bounds.max[axes[2]]) - bounds.min[axes[2]];
+  // The farthest a ray point can be from a triangle corner on the walk axes. A finished
+  // model keeps its vertices within its bounds, but the box of both is taken so that the
+  // margins hold for any model.
+  Box3 extent = bounds;
+  for (const CollisionVertex& v : model.vertices) extent.Include(v.position);
+  const double span1 = double(extent.max[axes[1]]) - extent.min[axes[1]];
+  const double span2 = double(extent.max[axes[2]]) - extent.min[axes[2]];
   const double reach = std::sqrt(span1 * span1 + span2 * span2);
 
   // Scatter each triangle over the rays near its box, in triangle order, so that the first

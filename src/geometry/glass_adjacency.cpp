@@ -233,7 +233,11 @@ bool GlassAdjacency::Build() {
     for (uint32_t o = 0; o < m; ++o)
       if (Finite(*edge_of[o])) grid.Insert(o, *edge_of[o]);
 
-    std::vector<uint8_t> adjacency(n * n, 0), open(n, 0);
+    // The payload is filled in place: n, then the matrix, then the open flags.
+    std::vector<uint8_t> payload(4 + n * n + n, 0);
+    support::ByteWriter::StoreU32(payload.data(), static_cast<uint32_t>(n));
+    uint8_t* const adjacency = payload.data() + 4;
+    uint8_t* const open = adjacency + n * n;
 
     struct Candidate {
       uint32_t pane, e, f;
@@ -311,11 +315,7 @@ bool GlassAdjacency::Build() {
       open[i] = list[i].empty() ? 0 : 1;
     }
 
-    payload_.reserve(4 + n * n + n);
-    support::ByteWriter w(payload_);
-    w.U32(static_cast<uint32_t>(n));
-    w.Bytes(adjacency);
-    w.Bytes(open);
+    payload_.swap(payload);
   } catch (const std::bad_alloc&) {
     // Before a build every edge is unresolved; put it back that way.
     for (Pane& p : panes_)

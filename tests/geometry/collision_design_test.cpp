@@ -447,6 +447,8 @@ TEST(CollisionDesignOracle, MergingAndRemovalEqualThePlainScans) {
   std::mt19937 rng(11);
   std::uniform_real_distribution<float> coord(-3, 3), radius(0.01f, 2.0f);
   std::uniform_int_distribution<int> pick(0, 99);
+  const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity()};
   for (int iter = 0; iter < 2000; ++iter) {
     const std::size_t n = static_cast<std::size_t>(pick(rng) * 3);
     std::vector<Point3> pts;
@@ -455,9 +457,11 @@ TEST(CollisionDesignOracle, MergingAndRemovalEqualThePlainScans) {
         pts.push_back(pts[static_cast<std::size_t>(pick(rng)) % pts.size()]);  // coincident
       } else {
         pts.push_back({coord(rng), coord(rng), pick(rng) < 30 ? 0.0f : coord(rng)});
+        if (pick(rng) < 3) pts.back()[pick(rng) % 3] = specials[pick(rng) % 3];  // never merges
       }
     }
-    const float r = pick(rng) < 5 ? 0.0f : radius(rng);
+    const int kind = pick(rng);
+    const float r = kind < 3 ? 0.0f : kind < 5 ? specials[1] : radius(rng);
     std::vector<Point3> fast = pts, plain = pts;
     ASSERT_EQ(MergeDesignCenters(fast, r), PlainMerge(plain, r)) << iter;
     ASSERT_EQ(fast.size(), plain.size());
