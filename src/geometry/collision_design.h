@@ -16,9 +16,9 @@
 // points), u32 section count, u8[16] section mask (row-major). Coordinates are those of the
 // model, relative to the body's centre of mass.
 //
-// The ray sweeps and the merging reproduce the plain first-match loops exactly; the sweeps
-// scatter each triangle over the rays its box can reach, the merging looks up neighbours in
-// a hash grid.
+// The ray sweeps and the merging reproduce the plain loops exactly: the sweeps scatter each
+// triangle over the rays that pass its box, widened by the farthest that rounding in the
+// ray test can carry a hit outside it; the merging looks up neighbours in a hash grid.
 //
 // Choices of this builder where the geometry gives no answer (each fails the build with its
 // own text, so that nothing non-finite and nothing unbounded is ever written):
@@ -117,7 +117,7 @@ DesignRay DesignSweepRay(const host::Box3& bounds, const DesignSweepLattice& lat
                          std::size_t outer, std::size_t inner);
 
 // Appends, for every ray of sweep `sweep` (0..5) in walk order, origin + dir * t of its
-// nearest hit (t below 1e20; of equal distances the first triangle's wins). The lattice must
+// nearest hit (t below 1e20; the first triangle keeps a tie). The lattice must
 // come from a successful PlanDesignSweeps on model.bounds, and every triangle must name
 // existing vertices.
 void SweepDesignSurface(const CollisionModel& model, const DesignSweepLattice& lattice, int sweep,

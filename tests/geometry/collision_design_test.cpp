@@ -311,7 +311,7 @@ TEST(CollisionDesignSweep, ThinAxisCollapsesToOnePlaneWithTheSmallestStep) {
   EXPECT_TRUE(SameBits(d.ray_steps(), {0.45f, 0.45f, 0.001f}));
 }
 
-TEST(CollisionDesignSweep, NearestHitWinsAndTheFirstTriangleKeepsATie) {
+TEST(CollisionDesignSweep, EachRayKeepsItsNearestHit) {
   // Two parallel squares; the +z rays meet the lower one first, the -z rays the upper one.
   std::vector<Point3> v = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0},
                            {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}};
