@@ -32,6 +32,10 @@ function(vorlan_plugin folder module suffix)
   set_target_properties(${module} PROPERTIES PREFIX "" SUFFIX ${suffix}
     LIBRARY_OUTPUT_DIRECTORY ${VORLAN_PLUGIN_DIR}
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
-  target_link_options(${module} PRIVATE -Wl,--no-undefined)
+  # Every symbol must resolve inside the module, except under the sanitizers, whose runtime
+  # lives in the program that loads it.
+  if(NOT VORLAN_SANITIZE AND NOT VORLAN_FUZZ)
+    target_link_options(${module} PRIVATE -Wl,--no-undefined)
+  endif()
   set_property(GLOBAL APPEND PROPERTY VORLAN_PLUGINS ${module})
 endfunction()
