@@ -160,10 +160,13 @@ class Converter {
   void Traverse() {
     const aiNode* root = ai_.mRootNode;
     std::vector<Task> stack;
-    // Assimp's root is often only a holder (or the rotation that made a Z-up file Y-up);
-    // without content of its own it is folded into its children's world transforms.
-    const bool keepRoot = (root->mNumMeshes > 0 && root->mMeshes) || NamesObject(root->mName.C_Str()) ||
-                          !UserPropsText(root->mMetaData, fbx_).empty();
+    // Assimp's root is a node of its own making in most formats (a holder, or the turn that
+    // made a Z-up file Y-up), and in glTF when the file has several root nodes ("ROOT");
+    // without content of its own it is folded into its children's world transforms. A
+    // glTF file's single root is one of its own nodes and stays.
+    const bool synthetic = !gltf_ || std::string_view(root->mName.C_Str()) == "ROOT";
+    const bool keepRoot = !synthetic || (root->mNumMeshes > 0 && root->mMeshes) ||
+                          NamesObject(root->mName.C_Str()) || !UserPropsText(root->mMetaData, fbx_).empty();
     if (keepRoot) {
       stack.push_back({root, nullptr, Matrix3(), 0});
     } else {
