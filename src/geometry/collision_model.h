@@ -110,9 +110,11 @@ void BuildCollisionTopology(std::span<const host::Point3> corners, CollisionTopo
 void CompleteCollisionModel(CollisionTopology& topology);
 
 // Pulls the vertices inward by up to skin_width without folding triangles and shrinks the
-// spheres. Returns false when the weight solve failed (or a vertex touches more planes than
-// a record can hold); the model is then left exactly as it was. A skin width that is not
-// above zero does nothing and returns true. Preconditions: a completed model, finite width.
+// spheres. A vertex's bisection also ends when the midpoint rounds back onto its current
+// distance (only for distances in the thousands and beyond, where floats are coarser than the
+// 0.001 tolerance); without that it could repeat forever. Returns false when the weight solve failed (or a
+// vertex touches more planes than a record can hold); the model is then left exactly as it was. A skin width
+// that is not above zero does nothing and returns true. Preconditions: a completed model, finite width.
 bool ApplySkin(CollisionModel& model, float skin_width);
 
 // Finds weights w >= 0 with (G w)_i >= target - 0.001 on every row by one-sided relaxation:

@@ -115,15 +115,17 @@ bool ApplySkin(CollisionModel& model, float skin_width) {
     bool changed = false;
     for (VertexSearch& s : search) {
       if (s.state != VertexState::kOpen) continue;
+      const float before = s.c;
       if (s.too_far) {
         s.hi = s.c;
         s.c = (s.lo + s.hi) / 2;
       } else if (s.can_go_further) {
         s.lo = s.c;
         s.c = (s.lo + s.hi) / 2;
-      } else {
-        s.state = VertexState::kFinal;
       }
+      // Above a few thousand units neighbouring floats are more than 0.001 apart, and the
+      // midpoint can round back onto c: the search cannot get closer and stops where it is.
+      if (s.c == before) s.state = VertexState::kFinal;
       changed = true;
     }
     if (!changed) break;

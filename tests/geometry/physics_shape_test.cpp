@@ -292,6 +292,22 @@ TEST(PhysicsShapeSkin, ThinWallsStopBeforeFolding) {
   }
 }
 
+TEST(PhysicsShapeSkin, BisectionEndsWhereFloatsAreCoarserThanItsTolerance) {
+  // Pulled in by tens of millions of units, the corners land where floats are 2 apart and the
+  // triangle's edges round away; the safe distance lies there too, and the midpoint of two
+  // neighbouring floats rounds back onto one of them long before the interval reaches 0.001.
+  // This used to bisect forever.
+  PhysicsShape s;
+  ASSERT_TRUE(s.Begin(4, 4, 4));
+  ASSERT_TRUE(s.AddTriangle({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, 0));
+  ASSERT_TRUE(s.SetCenterOfMass({0, 0, 0}));
+  ASSERT_TRUE(s.Finish(53555624.0f));
+  for (const CollisionVertex& v : s.Model().vertices) {
+    EXPECT_TRUE(std::isfinite(v.position.x));
+    EXPECT_LT(v.position.x, 0.0f);
+  }
+}
+
 TEST(PhysicsShapeSkin, WeightSolveRaisesEveryRowToTheTarget) {
   std::vector<float> w;
   // Orthogonal planes: every weight is the target.
