@@ -120,6 +120,43 @@ void DropEmptyBuffers(json& doc, std::size_t binSize) {
   doc.erase("buffers");
 }
 
+// Assimp writes the scene's root as the one node of the glTF scene. The host's root is the
+// scene itself, not a node in it: when it holds nothing, its children become the scene's
+// nodes, so that reading the file back gives the same nodes.
+void DropEmptyRoot(json& doc) {
+  auto scenes = doc.find("scenes");
+  auto nodes = doc.find("nodes");
+  if (scenes == doc.end() || !scenes->is_array() || scenes->size() != 1 || nodes == doc.end() ||
+      !nodes->is_array())
+    return;
+  json& scene = (*scenes)[0];
+  auto top = scene.find("nodes");
+  if (top == scene.end() || !top->is_array() || top->size() != 1 || !(*top)[0].is_number_unsigned()) return;
+  const auto r = (*top)[0].get<std::size_t>();
+  if (r >= nodes->size() || !(*nodes)[r].is_object()) return;
+  const json root = (*nodes)[r];
+  for (auto it = root.begin(); it != root.end(); ++it)
+    if (it.key() != "name" && it.key() != "children") return;
+  auto renumber = [r](const json& i) {
+    return i.get<std::size_t>() > r ? i.get<std::size_t>() - 1 : i.get<std::size_t>();
+  };
+  json children = json::array();
+  for (const json& c : root.value("children", json::array()))
+    if (c.is_number_unsigned() && c.get<std::size_t>() != r) children.push_back(renumber(c));
+  nodes->erase(r);
+  for (json& n : *nodes) {
+    auto kids = n.find("children");
+    if (kids == n.end() || !kids->is_array()) continue;
+    for (json& k : *kids)
+      if (k.is_number_unsigned()) k = renumber(k);
+  }
+  if (children.empty())
+    scene.erase("nodes");
+  else
+    scene["nodes"] = std::move(children);
+  if (nodes->empty()) doc.erase("nodes");
+}
+
 void AddExtension(json& doc, const char* name) {
   json& used = doc["extensionsUsed"];
   if (!used.is_array()) used = json::array();
@@ -173,6 +210,8 @@ bool AddToGltfJson(std::string& text, const GltfAdditions& add, std::size_t binS
     if (x.camera >= 0) node["camera"] = x.camera;
     if (x.light >= 0) node["extensions"]["KHR_lights_punctual"] = {{"light", x.light}};
   }
+
+  DropEmptyRoot(doc);
 
   if (!add.cameras.empty()) {
     json cams = json::array();

@@ -235,7 +235,7 @@ class Converter {
       }
     }
     if (auto i = Take(cameras_, name)) {
-      PlacedCamera c = BuildCamera(*ai_.mCameras[*i], warnings_);
+      PlacedCamera c = BuildCamera(*ai_.mCameras[*i], gltf_, warnings_);
       SceneNode& n = holder("camera");
       n.SetTransform(frame_.ToHost(c.local * world));
       n.SetObject(c.object);

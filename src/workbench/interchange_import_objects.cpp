@@ -145,12 +145,18 @@ void AppendMetadata(const aiMetadata& md, const std::string& prefix, bool fbx, i
 
 }  // namespace
 
-PlacedCamera BuildCamera(const aiCamera& camera, WarningSink& warnings) {
+PlacedCamera BuildCamera(const aiCamera& camera, bool gltf, WarningSink& warnings) {
   PlacedCamera out;
   out.object = std::make_shared<CameraObject>(false);
   const std::string name = camera.mName.C_Str();
-  // Assimp's field of view is the full horizontal angle, as the host keeps it.
+  // Assimp's field of view is the full horizontal angle, as the host keeps it; but from
+  // glTF's vertical angle it takes the product with the aspect ratio, which is only near
+  // the horizontal angle for narrow views.
   float fov = camera.mHorizontalFOV;
+  if (gltf && camera.mAspect > 0.0f && std::isfinite(camera.mAspect) && std::isfinite(fov)) {
+    const float yfov = fov / camera.mAspect;
+    fov = 2.0f * std::atan(camera.mAspect * std::tan(yfov / 2.0f));
+  }
   if (camera.mOrthographicWidth > 0.0f) {
     warnings.Tally("orthographic cameras imported as perspective cameras", 1, name);
     if (!(fov > 0.0f)) fov = kDefaultFov;

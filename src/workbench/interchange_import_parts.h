@@ -104,7 +104,9 @@ struct PlacedCamera {
   std::shared_ptr<CameraObject> object;
   host::Matrix3 local;
 };
-PlacedCamera BuildCamera(const aiCamera& camera, WarningSink& warnings);
+// `gltf`: the camera came from glTF, whose vertical field of view Assimp turns into a
+// horizontal one its own way (see the function).
+PlacedCamera BuildCamera(const aiCamera& camera, bool gltf, WarningSink& warnings);
 
 struct PlacedLight {
   std::shared_ptr<LightObject> object;

@@ -457,6 +457,14 @@ TEST_F(InterchangeImport, CamerasKeepTheirFieldOfViewAndOrthographicOnesAreRepor
   EXPECT_TRUE(HasWarning(r, "1 orthographic cameras imported as perspective cameras: nodes[2]"))
       << AllWarnings(r);
 
+  // A wide view: MultiUVTest's camera has a vertical field of view of 0.50338 at 16:9.
+  Scene wide;
+  ASSERT_TRUE(workbench::ImportInterchange(AssetPath("gltf/MultiUVTest/MultiUVTest.glb"), wide, {}));
+  const auto* w =
+      dynamic_cast<const workbench::CameraObject*>(wide.FindNode("Correction_Camera")->ObjectPtr().get());
+  ASSERT_NE(w, nullptr);
+  EXPECT_NEAR(w->fov, 2 * std::atan(16.0f / 9.0f * std::tan(0.5033799f / 2)), 1e-5f);
+
   // Assimp's stand-in mesh for a file without geometry is not imported.
   Scene cams;
   ImportResult c =
