@@ -11,13 +11,21 @@
 // Interior test: a lattice point is inside when it lies in or on a sphere, or when a ray from
 // it along +Z crosses the triangles an odd number of times (hits closer than 0.001 to an
 // earlier counted hit of the same ray count once). Sampling needs every cell size to be at
-// least 1e-5; a flat shape is not sampled and has volume 0.
+// least 1e-5; a flat shape is not sampled and has volume 0. The centre of mass is the mean of
+// the samples when a cell holds at least 1e-5 of volume (the origin when nothing is inside),
+// else the centre of the bounds.
+//
+// The planes and the skin work on the welded vertex positions (each the first corner that
+// made the vertex), so the model agrees with itself. A skin whose weight solve fails at some
+// vertex (opposite or degenerate planes meet there) is skipped as a whole: vertices and
+// spheres keep their places and sizes.
 //
 // Choices of this builder where the geometry gives no answer:
 // - A primitive with a coordinate or radius that is not finite, outside +-1e9, or a negative
 //   radius is refused by AddTriangle / AddSphere (false, nothing added); a skin width that is
 //   not finite or beyond 1e9 is refused by Finish. So every result is finite.
-// - Running out of memory makes Finish fail like a refused call (no exception escapes).
+// - Running out of memory makes AddTriangle, AddSphere or Finish return false (no exception
+//   escapes; see Finish).
 // - A singular inertia with a volume above 1e-5 (the samples lie on a line or in one point)
 //   cannot be inverted; its inverse is written as zeros, which the engine reads as a body
 //   that does not rotate.
