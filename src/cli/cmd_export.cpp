@@ -38,9 +38,10 @@ int RunExport(const CommonOptions& common, const ExportOptions& o, std::ostream&
   workbench::Scene scene;
   LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(common, o.interchange, OutputFolder(o.out)));
   for (const std::string& w : loaded.warnings) err << "vorlan export: warning: " << w << "\n";
+  // A scene that cannot be read is bad input, like a bad argument: nothing was exported.
   if (!loaded) {
     err << "vorlan export: " << loaded.error << "\n";
-    return 1;
+    return 2;
   }
 
   workbench::PluginLoader loader;

@@ -83,7 +83,7 @@ TEST_F(CliTest, SampleExportsAndInspectsAndExportsAgainIdentically) {
 
 TEST_F(CliTest, BadInputGivesAMessageAndAFailureCode) {
   RunResult missing = RunVorlan("export " + dir + "/nope.vscene " + dir + "/x.zef");
-  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.exitCode, 2);
   EXPECT_NE(missing.out.find("nope.vscene"), std::string::npos) << missing.out;
 
   std::string junk = dir + "/junk.zef";
@@ -96,6 +96,30 @@ TEST_F(CliTest, BadInputGivesAMessageAndAFailureCode) {
   EXPECT_NE(unknown.out.find("unknownext"), std::string::npos) << unknown.out;
 
   EXPECT_EQ(RunVorlan("frobnicate").exitCode, 2);
+}
+
+TEST_F(CliTest, MalformedDocumentNamesFileAndPathAndWritesNothing) {
+  std::string doc = dir + "/bad.vscene";
+  ASSERT_TRUE(support::WriteFileAtomic(
+      doc,
+      std::string(
+          R"({"version": 1, "nodes": [{"name": "a", "object": {"type": "mesh", "mesh": {"verts": [[0,0,0]], "faces": [[0, 1, 2]]}}}]})")));
+  RunResult r = RunVorlan("export " + doc + " " + dir + "/bad.zef");
+  EXPECT_EQ(r.exitCode, 2) << r.out;
+  EXPECT_NE(r.out.find(doc + ": "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("nodes[0]"), std::string::npos) << r.out;
+  EXPECT_FALSE(support::FileExists(dir + "/bad.zef"));
+}
+
+TEST_F(CliTest, UnwritableOutputGivesAMessageAndNoPartialFile) {
+  std::string target = dir + "/missing-folder/out.zef";
+  RunResult r = RunVorlan("export " + sample + " " + target + " --yes");
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_NE(r.out.find("missing-folder/out.zef"), std::string::npos) << r.out;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/missing-folder"));
+  // Nothing is left beside an existing target either when the export is refused.
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos) << e.path();
 }
 
 TEST_F(CliTest, FailedExportLeavesThePreviousFileAlone) {
