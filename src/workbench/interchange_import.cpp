@@ -382,15 +382,7 @@ ImportResult Import(const std::string& path, Scene& scene, const ImportOptions& 
   }
   if (!ai->mRootNode) return Fail(path, "Assimp read no scene from it");
 
-  ImportResult result;
-  Converter converter(*ai, scene, path, options, result);
-  try {
-    converter.Run();
-  } catch (...) {
-    // Undo what was built, then let the caller's handler say why.
-    for (SceneNode* n : converter.TopLevel()) scene.DeleteNode(*n);
-    throw;
-  }
+  ImportResult result = interchange::ConvertAssimpScene(*ai, path, scene, options);
   std::size_t shown = 0;
   for (const std::string& line : assimpLog.Lines()) {
     if (shown++ == kMaxAssimpWarnings) {
@@ -428,6 +420,21 @@ std::string OneLine(std::string s) {
 }  // namespace
 
 namespace interchange {
+
+ImportResult ConvertAssimpScene(const aiScene& ai, const std::string& path, Scene& scene, const ImportOptions& options) {
+  ImportResult result;
+  if (!ai.mRootNode) return Fail(path, "Assimp read no scene from it");
+  Converter converter(ai, scene, path, options, result);
+  try {
+    converter.Run();
+  } catch (...) {
+    // Undo what was built, then let the caller's handler say why.
+    for (SceneNode* n : converter.TopLevel()) scene.DeleteNode(*n);
+    throw;
+  }
+  result.ok = true;
+  return result;
+}
 
 void WarningSink::Add(std::string line) { lines_.push_back(OneLine(std::move(line))); }
 

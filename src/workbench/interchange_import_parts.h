@@ -22,6 +22,10 @@
 
 namespace vorlan::workbench::interchange {
 
+// Builds the nodes of a scene Assimp read from `path` (its extension tells the format) under
+// the scene's root. May throw (out of memory); the nodes built so far are removed first.
+ImportResult ConvertAssimpScene(const aiScene& ai, const std::string& path, Scene& scene, const ImportOptions& options);
+
 // Lines for the artist: a kind of loss is reported once, with a count and the first few
 // names, however often it happens.
 class WarningSink {

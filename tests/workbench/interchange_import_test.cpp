@@ -633,3 +633,56 @@ TEST(InterchangeLog, OneLinePerImportWithOptionsCountsAndWarnings) {
 
 }  // namespace
 }  // namespace vorlan::testing
+
+namespace vorlan::testing {
+namespace {
+
+// A scene as a damaged file could make Assimp hand it over.
+TEST(InterchangeHostileScene, IndicesPastEveryTableAreIgnoredWithWarnings) {
+  auto ai = std::make_unique<aiScene>();
+  ai->mNumMeshes = 2;
+  ai->mMeshes = new aiMesh* [2] { new aiMesh(), nullptr };
+  aiMesh& m = *ai->mMeshes[0];
+  m.mName = aiString("m");
+  m.mNumVertices = 3;
+  m.mVertices = new aiVector3D[3]{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  m.mNumFaces = 3;
+  m.mFaces = new aiFace[3];
+  for (unsigned f = 0; f < 3; ++f) {
+    m.mFaces[f].mNumIndices = 3;
+    m.mFaces[f].mIndices = new unsigned[3]{0, 1, f == 1 ? 9u : 2u};
+  }
+  m.mFaces[2].mNumIndices = 0;  // no indices at all
+  delete[] m.mFaces[2].mIndices;
+  m.mFaces[2].mIndices = nullptr;
+  m.mMaterialIndex = 5;  // the scene has one material
+  ai->mNumMaterials = 1;
+  ai->mMaterials = new aiMaterial* [1] { new aiMaterial() };
+  aiString missing("*3");  // the scene has no embedded images
+  ai->mMaterials[0]->AddProperty(&missing, AI_MATKEY_TEXTURE_DIFFUSE(0));
+  ai->mNumCameras = 1;
+  ai->mCameras = new aiCamera* [1] { new aiCamera() };
+  ai->mCameras[0]->mName = aiString("nobody");
+  ai->mRootNode = new aiNode("root");
+  auto* node = new aiNode("node");
+  node->mNumMeshes = 3;
+  node->mMeshes = new unsigned[3]{0, 1, 7};  // a mesh, a null mesh, one past the table
+  ai->mRootNode->addChildren(1, &node);
+
+  Scene scene;
+  workbench::ImportResult r = workbench::interchange::ConvertAssimpScene(*ai, "/nowhere/x.fbx", scene, {});
+  ASSERT_TRUE(r.ok) << r.error;
+  const SceneNode* n = scene.FindNode("node");
+  ASSERT_NE(MeshOf(n), nullptr);
+  EXPECT_TRUE(MeshOf(n)->mesh.IsValid());
+  EXPECT_EQ(MeshOf(n)->mesh.NumFaces(), 1);
+  EXPECT_EQ(n->GetMtl()->GetName(), "Default");
+  for (const char* w : {"2 faces with missing or out-of-range vertices dropped: m",
+                        "2 mesh references to meshes the file does not hold ignored: node",
+                        "1 meshes naming a material the file does not hold given a default material",
+                        "1 cameras without a node of their name not imported: nobody"})
+    EXPECT_TRUE(HasWarning(r, w)) << w << "\n" << AllWarnings(r);
+}
+
+}  // namespace
+}  // namespace vorlan::testing
