@@ -14,7 +14,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 runs="${2:-7}"
 vorlan="$build/bin/vorlan"
-scene="${VORLAN_BENCH_SCENE:-$root/../shared/assets/gltf/FlightHelmet/FlightHelmet.gltf}"
+scene="${VORLAN_BENCH_SCENE:-$root/tests/assets/gltf/FlightHelmet/FlightHelmet.gltf}"
 
 for tool in "$vorlan" assimp; do
   command -v "$tool" >/dev/null 2>&1 || { echo "interchange_bench: $tool not found (build vorlan; install assimp-utils)" >&2; exit 2; }
