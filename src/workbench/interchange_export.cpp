@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <numbers>
 #include <optional>
@@ -438,7 +439,11 @@ GlbExportResult Build(const Scene& scene, const GlbExportOptions& options, std::
   builder.Build(*ai);
 
   Assimp::Exporter exporter;
-  const aiExportDataBlob* blob = exporter.ExportToBlob(ai.get(), "glb2", 0);
+  const aiExportDataBlob* blob = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(AssimpLoggerMutex());
+    blob = exporter.ExportToBlob(ai.get(), "glb2", 0);
+  }
   if (!blob || !blob->data) {
     result.error = std::string("Assimp cannot write the scene as glTF: ") + exporter.GetErrorString();
     return result;

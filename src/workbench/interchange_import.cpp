@@ -50,13 +50,6 @@ std::string LowerExtension(const std::string& path) {
   return ext;
 }
 
-// Assimp logs through one process-wide logger; imports take turns at it so that each one
-// hears only its own warnings.
-std::mutex& AssimpLoggerMutex() {
-  static std::mutex m;
-  return m;
-}
-
 class CaptureStream : public Assimp::LogStream {
  public:
   void write(const char* message) override {
@@ -421,7 +414,13 @@ std::string OneLine(std::string s) {
 
 namespace interchange {
 
-ImportResult ConvertAssimpScene(const aiScene& ai, const std::string& path, Scene& scene, const ImportOptions& options) {
+std::mutex& AssimpLoggerMutex() {
+  static std::mutex m;
+  return m;
+}
+
+ImportResult ConvertAssimpScene(const aiScene& ai, const std::string& path, Scene& scene,
+                                const ImportOptions& options) {
   ImportResult result;
   if (!ai.mRootNode) return Fail(path, "Assimp read no scene from it");
   Converter converter(ai, scene, path, options, result);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,7 +25,12 @@ namespace vorlan::workbench::interchange {
 
 // Builds the nodes of a scene Assimp read from `path` (its extension tells the format) under
 // the scene's root. May throw (out of memory); the nodes built so far are removed first.
-ImportResult ConvertAssimpScene(const aiScene& ai, const std::string& path, Scene& scene, const ImportOptions& options);
+ImportResult ConvertAssimpScene(const aiScene& ai, const std::string& path, Scene& scene,
+                                const ImportOptions& options);
+
+// Assimp logs through one process-wide logger, which an import replaces for its length to
+// hear its own warnings: every use of Assimp takes turns at this lock.
+std::mutex& AssimpLoggerMutex();
 
 // Lines for the artist: a kind of loss is reported once, with a count and the first few
 // names, however often it happens.

@@ -577,7 +577,7 @@ TEST_F(InterchangeImport, WhatTheModelCannotHoldIsReportedOncePerKind) {
 }
 
 TEST_F(InterchangeImport, FilesThatCannotBeReadFailWithTheFileAndTheReasonAndChangeNothing) {
-  WriteText(dir.File("junk.glb"), std::string("glTF\x02\0\0\0\xff\xff\xff\x7f garbage", 24));
+  WriteText(dir.File("junk.glb"), std::string("glTF\x02\0\0\0\xff\xff\xff\x7f garbage", 20));
   struct Case {
     std::string path;
     ImportOptions options;
