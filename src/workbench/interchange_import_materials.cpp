@@ -349,7 +349,11 @@ std::string MaterialBuilder::ExtractEmbedded(const aiTexture& t, unsigned index,
     return name;
   }
   std::error_code ec;
-  const fs::path dir = fs::path(options_.textureDir).lexically_normal();
+  // Maps name the files absolutely: a scene document that keeps them may be read from
+  // another working folder.
+  fs::path dir = fs::absolute(fs::path(options_.textureDir), ec);
+  if (ec) dir = fs::path(options_.textureDir);
+  dir = dir.lexically_normal();
   fs::create_directories(dir, ec);
   // Never overwrite a different file: an existing file with the same bytes is reused, one
   // with other bytes makes the name take a number.
