@@ -25,7 +25,8 @@ class Plugin {
   virtual ~Plugin() = default;
 };
 
-class SceneExport : public Plugin {
+// What the host asks an exporter or importer for its menus and its About box.
+class FileFormatPlugin : public Plugin {
  public:
   virtual int ExtCount() = 0;
   virtual const char* Ext(int n) = 0;
@@ -37,22 +38,16 @@ class SceneExport : public Plugin {
   virtual const char* OtherMessage2() = 0;
   virtual unsigned int Version() = 0;  // 100 = 1.00
   virtual void ShowAbout(Interface& ip) = 0;
+};
+
+class SceneExport : public FileFormatPlugin {
+ public:
   // Options bit 0: export the selected nodes only. Returns 1 on success, 0 on failure.
   virtual int DoExport(const char* name, Interface& ip, bool suppressPrompts, uint32_t options) = 0;
 };
 
-class SceneImport : public Plugin {
+class SceneImport : public FileFormatPlugin {
  public:
-  virtual int ExtCount() = 0;
-  virtual const char* Ext(int n) = 0;
-  virtual const char* LongDesc() = 0;
-  virtual const char* ShortDesc() = 0;
-  virtual const char* AuthorName() = 0;
-  virtual const char* CopyrightMessage() = 0;
-  virtual const char* OtherMessage1() = 0;
-  virtual const char* OtherMessage2() = 0;
-  virtual unsigned int Version() = 0;
-  virtual void ShowAbout(Interface& ip) = 0;
   virtual int DoImport(const char* name, Interface& ip, bool suppressPrompts) = 0;
 };
 
@@ -112,14 +107,14 @@ using LibVersionFn = uint32_t (*)();
 }  // namespace vorlan::host
 
 // Defines the four entry points of a module whose one class descriptor is `desc`.
-#define VORLAN_PLUGIN_MODULE(strings, desc)                                                       \
-  extern "C" __attribute__((visibility("default"))) const char* LibDescription() {               \
-    return (strings).Get(::vorlan::host::IDS_LIBDESCRIPTION);                                     \
-  }                                                                                               \
-  extern "C" __attribute__((visibility("default"))) int LibNumberClasses() { return 1; }         \
+#define VORLAN_PLUGIN_MODULE(strings, desc)                                                          \
+  extern "C" __attribute__((visibility("default"))) const char* LibDescription() {                   \
+    return (strings).Get(::vorlan::host::IDS_LIBDESCRIPTION);                                        \
+  }                                                                                                  \
+  extern "C" __attribute__((visibility("default"))) int LibNumberClasses() { return 1; }             \
   extern "C" __attribute__((visibility("default"))) ::vorlan::host::ClassDesc* LibClassDesc(int i) { \
-    return i == 0 ? &(desc) : nullptr;                                                            \
-  }                                                                                               \
-  extern "C" __attribute__((visibility("default"))) uint32_t LibVersion() {                      \
-    return ::vorlan::host::kHostApiVersion;                                                       \
+    return i == 0 ? &(desc) : nullptr;                                                               \
+  }                                                                                                  \
+  extern "C" __attribute__((visibility("default"))) uint32_t LibVersion() {                          \
+    return ::vorlan::host::kHostApiVersion;                                                          \
   }

@@ -27,7 +27,7 @@ inline constexpr const char* kVexaMatBlockName = "VexaMatParams";
 inline constexpr const char* kVexaLayerBlockName = "VexaLayerParams";
 
 // What every workbench material shares: name, class identity, parameter blocks, app data.
-class MaterialBase : public host::Mtl {
+class MaterialBase : public WithAppData<host::Mtl> {
  public:
   MaterialBase(host::ClassId id, std::string className, std::string name)
       : classId_(id), className_(std::move(className)), name_(std::move(name)) {}
@@ -44,20 +44,7 @@ class MaterialBase : public host::Mtl {
   // Appends an empty block and returns it (owned by the material).
   ParamBlockImpl& AddParamBlock(std::string name);
 
-  const std::vector<uint8_t>* GetAppData(host::ClassId owner, host::SuperClassId sc,
-                                         uint32_t sub) const override {
-    return appData.Get(owner, sc, sub);
-  }
-  void SetAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub,
-                  std::vector<uint8_t> data) override {
-    appData.Set(owner, sc, sub, std::move(data));
-  }
-  void RemoveAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub) override {
-    appData.Remove(owner, sc, sub);
-  }
-
   std::vector<std::unique_ptr<ParamBlockImpl>> paramBlocks;
-  AppDataStore appData;
 
  private:
   host::ClassId classId_;
@@ -154,7 +141,7 @@ class ParamMtl : public MaterialBase {
 
 // The host's bitmap texture: a file path, a coordinate generator and the parameter block
 // (reference 1) that holds the crop rectangle and its switch.
-class BitmapTex : public host::Texmap {
+class BitmapTex : public WithAppData<host::Texmap> {
  public:
   explicit BitmapTex(std::string path = {}, std::string name = "Map");
 
@@ -176,29 +163,16 @@ class BitmapTex : public host::Texmap {
   ParamBlockImpl& Params() { return *params_; }
   const ParamBlockImpl& Params() const { return *params_; }
 
-  const std::vector<uint8_t>* GetAppData(host::ClassId owner, host::SuperClassId sc,
-                                         uint32_t sub) const override {
-    return appData.Get(owner, sc, sub);
-  }
-  void SetAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub,
-                  std::vector<uint8_t> data) override {
-    appData.Set(owner, sc, sub, std::move(data));
-  }
-  void RemoveAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub) override {
-    appData.Remove(owner, sc, sub);
-  }
-
   std::string path;
   std::string name;
   host::UVGenState uvGen;
-  AppDataStore appData;
 
  private:
   std::unique_ptr<ParamBlockImpl> params_;
 };
 
 // A procedural texture (checker, noise, ...): no file, optionally a coordinate generator.
-class OtherTex : public host::Texmap {
+class OtherTex : public WithAppData<host::Texmap> {
  public:
   OtherTex(host::ClassId id, std::string name) : classId_(id), name_(std::move(name)) {}
 
@@ -207,21 +181,8 @@ class OtherTex : public host::Texmap {
   std::string GetName() const override { return name_; }
   const host::UVGenState* GetUVGen() const override { return hasUVGen ? &uvGen : nullptr; }
 
-  const std::vector<uint8_t>* GetAppData(host::ClassId owner, host::SuperClassId sc,
-                                         uint32_t sub) const override {
-    return appData.Get(owner, sc, sub);
-  }
-  void SetAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub,
-                  std::vector<uint8_t> data) override {
-    appData.Set(owner, sc, sub, std::move(data));
-  }
-  void RemoveAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub) override {
-    appData.Remove(owner, sc, sub);
-  }
-
   bool hasUVGen = false;
   host::UVGenState uvGen;
-  AppDataStore appData;
 
  private:
   host::ClassId classId_;

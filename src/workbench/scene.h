@@ -51,6 +51,25 @@ class AppDataStore {
   std::map<Key, std::vector<uint8_t>> chunks_;
 };
 
+// Gives a host entity its application data chunks, kept in `appData`.
+template <class Base>
+class WithAppData : public Base {
+ public:
+  const std::vector<uint8_t>* GetAppData(host::ClassId owner, host::SuperClassId sc,
+                                         uint32_t sub) const override {
+    return appData.Get(owner, sc, sub);
+  }
+  void SetAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub,
+                  std::vector<uint8_t> data) override {
+    appData.Set(owner, sc, sub, std::move(data));
+  }
+  void RemoveAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub) override {
+    appData.Remove(owner, sc, sub);
+  }
+
+  AppDataStore appData;
+};
+
 // A named block of typed parameters. Every parameter holds a list of values; a plain
 // parameter has exactly one, a table any number (including none).
 //
@@ -120,7 +139,7 @@ class ParamBlockImpl : public host::ParamBlock {
 ParamBlockImpl::Value ZeroValue(host::ParamType type);
 
 // Base of every object the workbench creates: class identity, parameter blocks, app data.
-class SceneObject : public host::Object {
+class SceneObject : public WithAppData<host::Object> {
  public:
   SceneObject(host::ClassId id, host::SuperClassId sc, std::string className)
       : classId_(id), superClass_(sc), className_(std::move(className)) {}
@@ -135,20 +154,7 @@ class SceneObject : public host::Object {
   // Appends a block and returns it (owned by the object).
   ParamBlockImpl& AddParamBlock(std::string name);
 
-  const std::vector<uint8_t>* GetAppData(host::ClassId owner, host::SuperClassId sc,
-                                         uint32_t sub) const override {
-    return appData.Get(owner, sc, sub);
-  }
-  void SetAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub,
-                  std::vector<uint8_t> data) override {
-    appData.Set(owner, sc, sub, std::move(data));
-  }
-  void RemoveAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub) override {
-    appData.Remove(owner, sc, sub);
-  }
-
   std::vector<std::unique_ptr<ParamBlockImpl>> paramBlocks;
-  AppDataStore appData;
 
  private:
   host::ClassId classId_;
@@ -244,7 +250,7 @@ class ShapeObject : public SceneObject {
 // A source of a node's transform over time; set on a node, it overrides the static transform.
 using TransformTrack = std::function<host::Matrix3(host::TimeValue)>;
 
-class SceneNode : public host::Node {
+class SceneNode : public WithAppData<host::Node> {
  public:
   // Nodes are created by the scene only.
   SceneNode(Scene& scene, std::string name, SceneNode* parent, bool isRoot);
@@ -276,7 +282,6 @@ class SceneNode : public host::Node {
   const host::Matrix3& StaticTransform() const { return tm_; }
   // Scale(s) * Rotation(q) * Translation(p): the object offset as one matrix.
   host::Matrix3 ObjectOffsetMatrix() const;
-  AppDataStore appData;
 
   // host::Node
   std::string GetName() const override { return name_; }
@@ -298,17 +303,6 @@ class SceneNode : public host::Node {
   void SetUserPropBuffer(std::string text) override { userProps_ = std::move(text); }
 
   host::ClassId GetClassId() const override { return {1, 0}; }
-  const std::vector<uint8_t>* GetAppData(host::ClassId owner, host::SuperClassId sc,
-                                         uint32_t sub) const override {
-    return appData.Get(owner, sc, sub);
-  }
-  void SetAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub,
-                  std::vector<uint8_t> data) override {
-    appData.Set(owner, sc, sub, std::move(data));
-  }
-  void RemoveAppData(host::ClassId owner, host::SuperClassId sc, uint32_t sub) override {
-    appData.Remove(owner, sc, sub);
-  }
 
  private:
   friend class Scene;
