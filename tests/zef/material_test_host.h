@@ -15,31 +15,11 @@
 #include "workbench/materials.h"
 #include "workbench/scene.h"
 #include "workbench/user_interface.h"
+#include "workbench/workbench.h"
 #include "zef/material_records.h"
 #include "zef/scene_buffer.h"
 
 namespace vorlan::zef::testing {
-
-class MaterialTestInterface : public host::Interface {
- public:
-  MaterialTestInterface(workbench::Scene& scene, host::UserInterface& ui) : scene_(scene), ui_(ui) {}
-  host::UserInterface& UI() override { return ui_; }
-  host::Node* GetRootNode() override { return &scene_.Root(); }
-  host::Node* GetINodeByName(const std::string& name) override { return scene_.FindNode(name); }
-  uint32_t GetHostVersion() const override { return scene_.hostVersion; }
-  std::string GetPlugCfgDir() const override { return "."; }
-  std::string GetComputerName() const override { return "PC"; }
-  std::string GetUserName() const override { return "tester"; }
-  std::optional<host::SceneProperty> GetSceneProperty(const std::string&) const override {
-    return std::nullopt;
-  }
-  std::optional<host::ViewportImage> GrabViewport() override { return std::nullopt; }
-  bool ExportToFile(const std::string&, host::ClassId, bool, uint32_t) override { return false; }
-
- private:
-  workbench::Scene& scene_;
-  host::UserInterface& ui_;
-};
 
 // Expected bytes, written field by field from the record layouts.
 struct Bytes {
@@ -72,7 +52,7 @@ struct Bytes {
 struct MaterialHarness {
   workbench::Scene scene;
   workbench::ScriptedUI ui;
-  MaterialTestInterface ip{scene, ui};
+  workbench::Workbench ip{scene, ui};
   MaterialTable table;
   SceneBuffer buffer;
   uint32_t head = 0;

@@ -15,33 +15,12 @@
 #include "workbench/materials.h"
 #include "workbench/scene.h"
 #include "workbench/user_interface.h"
+#include "workbench/workbench.h"
 #include "zef/scene_buffer.h"
 #include "zefexport/export_context.h"
 #include "zefexport/mesh_export.h"
 
 namespace vorlan::zefexport::testing {
-
-// The host services the mesh export touches: the user interface and the scene root.
-class TestInterface : public host::Interface {
- public:
-  TestInterface(workbench::Scene& scene, host::UserInterface& ui) : scene_(scene), ui_(ui) {}
-  host::UserInterface& UI() override { return ui_; }
-  host::Node* GetRootNode() override { return &scene_.Root(); }
-  host::Node* GetINodeByName(const std::string& name) override { return scene_.FindNode(name); }
-  uint32_t GetHostVersion() const override { return scene_.hostVersion; }
-  std::string GetPlugCfgDir() const override { return "."; }
-  std::string GetComputerName() const override { return "PC"; }
-  std::string GetUserName() const override { return "tester"; }
-  std::optional<host::SceneProperty> GetSceneProperty(const std::string&) const override {
-    return std::nullopt;
-  }
-  std::optional<host::ViewportImage> GrabViewport() override { return std::nullopt; }
-  bool ExportToFile(const std::string&, host::ClassId, bool, uint32_t) override { return false; }
-
- private:
-  workbench::Scene& scene_;
-  host::UserInterface& ui_;
-};
 
 // Little-endian reads from the written part of a scene buffer.
 inline uint32_t U32At(const zef::SceneBuffer& b, uint32_t at) {
@@ -85,7 +64,7 @@ inline std::shared_ptr<workbench::BitmapTex> Bitmap(int channel = 1, int axis = 
 struct ExportFixture {
   workbench::Scene scene;
   workbench::ScriptedUI ui;
-  TestInterface ip{scene, ui};
+  workbench::Workbench ip{scene, ui};
   zef::SceneBuffer buffer{1 << 16};
   ExportContext ctx{ip, buffer};
 
