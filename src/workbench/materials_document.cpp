@@ -45,7 +45,7 @@ class Reader {
 
     std::shared_ptr<host::Mtl> out;
     if (c == "Standard") {
-      OnlyKeys(j, path, {"class", "name", "twoSided", "wire", "maps", "appData"});
+      OnlyKeys(j, path, {"class", "name", "twoSided", "wire", "diffuse", "opacity", "maps", "appData"});
       auto m = std::make_shared<StandardMtl>(name);
       StandardBody(j, path, *m);
       out = m;
@@ -64,7 +64,7 @@ class Reader {
         } else {
           const std::string sp = Key(path, "standard");
           Object(*s, sp);
-          OnlyKeys(*s, sp, {"twoSided", "wire", "maps"});
+          OnlyKeys(*s, sp, {"twoSided", "wire", "diffuse", "opacity", "maps"});
           StandardBody(*s, sp, static_cast<StandardMtl&>(*m->reference0));
         }
       }
@@ -122,6 +122,8 @@ class Reader {
   void StandardBody(const Json& j, const std::string& path, StandardMtl& m) {
     if (const Json* v = Find(j, "twoSided")) m.twoSided = Bool(*v, Key(path, "twoSided"));
     if (const Json* v = Find(j, "wire")) m.wire = Bool(*v, Key(path, "wire"));
+    if (const Json* v = Find(j, "diffuse")) m.diffuse = Point(*v, Key(path, "diffuse"));
+    if (const Json* v = Find(j, "opacity")) m.opacity = Float(*v, Key(path, "opacity"));
     const Json* maps = Find(j, "maps");
     if (!maps) return;
     const std::string mp = Key(path, "maps");
@@ -329,6 +331,9 @@ class Writer {
   static void StandardBody(const StandardMtl& m, Json& j) {
     if (m.twoSided) j["twoSided"] = true;
     if (m.wire) j["wire"] = true;
+    // Colours from interchange files survive a save; the defaults are left out.
+    if (m.diffuse != host::Point3{0.5f, 0.5f, 0.5f}) j["diffuse"] = {m.diffuse.x, m.diffuse.y, m.diffuse.z};
+    if (m.opacity != 1.0f) j["opacity"] = m.opacity;
     Json maps = Json::array();
     for (int s = 0; s < m.NumSubTexmaps(); ++s) {
       const MapSlot& slot = m.Map(s);

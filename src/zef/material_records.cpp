@@ -149,7 +149,9 @@ uint32_t MatListBlock::AppendOrShare(std::span<const uint8_t> record, const Crop
 // ---- Record writers ---------------------------------------------------------------------
 
 std::string FileNamePart(std::string_view path) {
-  std::size_t slash = path.rfind('\\');
+  // Paths from this workbench separate folders with '/' as well as '\\'; the engine wants
+  // only the file name either way.
+  std::size_t slash = path.find_last_of("\\/");
   if (slash == std::string_view::npos || slash == 0) return std::string(path);
   return std::string(path.substr(slash + 1));
 }

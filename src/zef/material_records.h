@@ -276,8 +276,8 @@ int DumpVexaMat(MatListBlock& block, host::Mtl& mtl, uint32_t tableIndex, uint32
 int DumpVexaLayer(MatListBlock& block, host::Mtl& mtl, uint32_t tableIndex, uint32_t slotIndex,
                   host::Mtl* parent);
 
-// The file-name part of a path: what follows the last backslash, unless that backslash is the
-// first character or there is none (then the whole path). Only the backslash separates.
+// The file-name part of a path: what follows the last '\' or '/', unless that separator is the
+// first character or there is none (then the whole path).
 std::string FileNamePart(std::string_view path);
 
 // The stored file name of a texture into `out`; returns its stored length (zero included).

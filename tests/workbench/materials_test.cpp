@@ -104,6 +104,8 @@ std::string Text(const Scene& s) {
 void BuildMaterialScene(Scene& s) {
   auto wood = std::make_shared<StandardMtl>("Wood");
   wood->twoSided = true;
+  wood->diffuse = {0.8f, 0.6f, 0.2f};
+  wood->opacity = 0.75f;
   auto tex = std::make_shared<BitmapTex>("C:\\maps\\wood.tga", "Wood map");
   tex->uvGen.mapChannel = 2;
   tex->uvGen.mipMap = 0.5f;
@@ -149,6 +151,8 @@ TEST(MaterialDocuments, SaveLoadSaveGivesTheSameText) {
   auto* wood = static_cast<StandardMtl*>(again.FindNode("a")->GetMtl());
   ASSERT_NE(wood, nullptr);
   EXPECT_TRUE(wood->twoSided);
+  EXPECT_EQ(wood->diffuse, (Point3{0.8f, 0.6f, 0.2f}));
+  EXPECT_EQ(wood->opacity, 0.75f);
   auto* tex = static_cast<BitmapTex*>(wood->GetSubTexmap(1));
   ASSERT_NE(tex, nullptr);
   EXPECT_EQ(tex->path, "C:\\maps\\wood.tga");

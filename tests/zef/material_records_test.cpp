@@ -26,12 +26,12 @@ TEST_F(MaterialFixture, StandardRecordHasSlotOrderMaskedTilingAndMipBit) {
   ASSERT_EQ(Export(), kMatListOk);
 
   Bytes rec;
-  rec.u32(0x1001).u32(78).u32(1).chars("AB\0\0", 4).u32(0x007);
+  rec.u32(0x1001).u32(73).u32(1).chars("AB\0\0", 4).u32(0x007);
   rec.u32(9).u32(0x13).str("wood.tga");
-  rec.u32(16).u32(0x03).str("maps/detail.tga");
+  rec.u32(11).u32(0x03).str("detail.tga");
   rec.u32(9).u32(0x05).str("bump.tga");
   Bytes block;
-  block.u32(0x1000).u32(12 + 78).u32(1);
+  block.u32(0x1000).u32(12 + 73).u32(1);
   block.v.insert(block.v.end(), rec.v.begin(), rec.v.end());
   EXPECT_EQ(Vec(Block()), block.v);
   EXPECT_TRUE(ui.messages.empty());
@@ -475,14 +475,15 @@ TEST_F(MaterialFixture, MarksAreRemovedFromEntriesAndTheirSubMaterials) {
 
 // ---- Texture names and limits ---------------------------------------------------------------
 
-TEST_F(MaterialFixture, TextureFileNameTakesThePartAfterTheLastBackslash) {
+TEST_F(MaterialFixture, TextureFileNameTakesThePartAfterTheLastSeparator) {
   struct Case {
     const char* path;
     const char* name;
   };
   for (const Case& c : {Case{"C:\\maps\\wood.tga", "wood.tga"}, Case{"wood.tga", "wood.tga"},
-                        Case{"maps/sub/wood.tga", "maps/sub/wood.tga"}, Case{"\\wood.tga", "\\wood.tga"},
-                        Case{"C:\\maps\\", ""}, Case{"", ""}, Case{"a\\b/c.tga", "b/c.tga"}}) {
+                        Case{"maps/sub/wood.tga", "wood.tga"}, Case{"/home/art/wood.tga", "wood.tga"},
+                        Case{"\\wood.tga", "\\wood.tga"}, Case{"C:\\maps\\", ""}, Case{"", ""},
+                        Case{"a\\b/c.tga", "c.tga"}, Case{"a/b\\c.tga", "c.tga"}}) {
     std::string out = "junk";
     uint32_t len = TextureFileName(*Bitmap(c.path), out, ui);
     EXPECT_EQ(out, c.name) << c.path;
