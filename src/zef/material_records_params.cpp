@@ -5,6 +5,7 @@
 #include <cctype>
 #include <initializer_list>
 #include <unordered_map>
+#include <vector>
 
 namespace vorlan::zef {
 
@@ -41,7 +42,9 @@ void ForEachNamedParam(const host::Animatable& m, const std::unordered_map<std::
   }
 }
 
-std::unordered_map<std::string, int> NameTable(std::initializer_list<std::pair<const char*, int>> list) {
+using NameList = std::vector<std::pair<const char*, int>>;
+
+std::unordered_map<std::string, int> NameTable(const NameList& list) {
   std::unordered_map<std::string, int> t;
   for (auto& [name, field] : list) t.emplace(Lower(name), field);
   return t;
@@ -143,83 +146,59 @@ enum VexaLayerField {
 };
 
 const std::unordered_map<std::string, int>& LayerNames(RecordStyle style) {
-  static const auto scene = NameTable({{"surface", kPSurface},
-                                       {"grassType", kPGrassType},
-                                       {"growType", kPGrowType},
-                                       {"shaderType", kPShaderType},
-                                       {"shaderFilename", kPShaderFilename},
-                                       {"transparency", kPTransparency},
-                                       {"twoSided", kPTwoSided},
-                                       {"faceted", kPFaceted},
-                                       {"matDiffuse", kPMatDiffuse},
-                                       {"matAmbient", kPMatAmbient},
-                                       {"matSpecular", kPMatSpecular},
-                                       {"matSelfIllum", kPMatSelfIllum},
-                                       {"matOpacity", kPMatOpacity},
-                                       {"matGlossiness", kPMatGlossiness},
-                                       {"matSpecLevel", kPMatSpecLevel},
-                                       {"matOpacityFalloff", kPMatOpacityFalloff},
-                                       {"isGlass", kPIsGlass},
-                                       {"isWater", kPIsWater},
-                                       {"waterEnvBlend", kPWaterEnvBlend},
-                                       {"waterAlphaAngle", kPWaterAlphaAngle},
-                                       {"waterSharpness", kPWaterSharpness},
-                                       {"waterShiftingXY", kPWaterShiftingXY},
-                                       {"waterShiftingUV", kPWaterShiftingUV},
-                                       {"layerOrder", kPLayerOrder},
-                                       {"layerMipmap", kPLayerMipmap},
-                                       {"layerTileU", kPLayerTileU},
-                                       {"layerTileV", kPLayerTileV},
-                                       {"layerCrop", kPLayerCropF},
-                                       {"layerMove", kPLayerMoveF},
-                                       {"OverlayMultitex", kPLayerOverlayF},
-                                       {"LMApplyLight", kPLayerApplyLightF},
-                                       {"EnvType", kPLayerEnvF},
-                                       {"layerMoveType", kPLayerMoveType},
-                                       {"layerMoveSoft", kPLayerMoveSoft},
-                                       {"layerMoving", kPLayerMoving},
-                                       {"layerFilename", kPLayerFilename},
-                                       {"layerTilingU", kPLayerTilingU},
-                                       {"layerTilingV", kPLayerTilingV},
-                                       {"layerClipUV", kPLayerClipUV},
-                                       {"layerClipWH", kPLayerClipWH},
-                                       {"layerChannel", kPLayerChannel}});
+  // Names both exporters read.
+  static const NameList common = {
+      {"surface", kPSurface},
+      {"grassType", kPGrassType},
+      {"growType", kPGrowType},
+      {"shaderType", kPShaderType},
+      {"shaderFilename", kPShaderFilename},
+      {"transparency", kPTransparency},
+      {"twoSided", kPTwoSided},
+      {"faceted", kPFaceted},
+      {"matDiffuse", kPMatDiffuse},
+      {"matAmbient", kPMatAmbient},
+      {"matSpecular", kPMatSpecular},
+      {"matSelfIllum", kPMatSelfIllum},
+      {"matOpacity", kPMatOpacity},
+      {"matGlossiness", kPMatGlossiness},
+      {"matSpecLevel", kPMatSpecLevel},
+      {"matOpacityFalloff", kPMatOpacityFalloff},
+      {"layerOrder", kPLayerOrder},
+      {"layerMipmap", kPLayerMipmap},
+      {"layerTileU", kPLayerTileU},
+      {"layerTileV", kPLayerTileV},
+      {"layerCrop", kPLayerCropF},
+      {"layerMove", kPLayerMoveF},
+      {"layerMoveType", kPLayerMoveType},
+      {"layerMoveSoft", kPLayerMoveSoft},
+      {"layerMoving", kPLayerMoving},
+      {"layerFilename", kPLayerFilename},
+      {"layerTilingU", kPLayerTilingU},
+      {"layerTilingV", kPLayerTilingV},
+      {"layerClipUV", kPLayerClipUV},
+      {"layerClipWH", kPLayerClipWH},
+      {"layerChannel", kPLayerChannel},
+  };
+  auto with = [](NameList extra) {
+    extra.insert(extra.end(), common.begin(), common.end());
+    return NameTable(extra);
+  };
+  static const auto scene = with({{"isGlass", kPIsGlass},
+                                  {"isWater", kPIsWater},
+                                  {"waterEnvBlend", kPWaterEnvBlend},
+                                  {"waterAlphaAngle", kPWaterAlphaAngle},
+                                  {"waterSharpness", kPWaterSharpness},
+                                  {"waterShiftingXY", kPWaterShiftingXY},
+                                  {"waterShiftingUV", kPWaterShiftingUV},
+                                  {"OverlayMultitex", kPLayerOverlayF},
+                                  {"LMApplyLight", kPLayerApplyLightF},
+                                  {"EnvType", kPLayerEnvF}});
   // The skeleton exporter reads no water or glass parameters and uses the layer-prefixed
   // names of the last three flag tables.
-  static const auto skeleton = NameTable({{"surface", kPSurface},
-                                          {"grassType", kPGrassType},
-                                          {"growType", kPGrowType},
-                                          {"shaderType", kPShaderType},
-                                          {"shaderFilename", kPShaderFilename},
-                                          {"transparency", kPTransparency},
-                                          {"twoSided", kPTwoSided},
-                                          {"faceted", kPFaceted},
-                                          {"matDiffuse", kPMatDiffuse},
-                                          {"matAmbient", kPMatAmbient},
-                                          {"matSpecular", kPMatSpecular},
-                                          {"matSelfIllum", kPMatSelfIllum},
-                                          {"matOpacity", kPMatOpacity},
-                                          {"matGlossiness", kPMatGlossiness},
-                                          {"matSpecLevel", kPMatSpecLevel},
-                                          {"matOpacityFalloff", kPMatOpacityFalloff},
-                                          {"layerOrder", kPLayerOrder},
-                                          {"layerMipmap", kPLayerMipmap},
-                                          {"layerTileU", kPLayerTileU},
-                                          {"layerTileV", kPLayerTileV},
-                                          {"layerCrop", kPLayerCropF},
-                                          {"layerMove", kPLayerMoveF},
-                                          {"layerOverlayMultitex", kPLayerOverlayF},
-                                          {"layerLMApplyLight", kPLayerApplyLightF},
-                                          {"layerEnvType", kPLayerEnvF},
-                                          {"layerMoveType", kPLayerMoveType},
-                                          {"layerMoveSoft", kPLayerMoveSoft},
-                                          {"layerMoving", kPLayerMoving},
-                                          {"layerFilename", kPLayerFilename},
-                                          {"layerTilingU", kPLayerTilingU},
-                                          {"layerTilingV", kPLayerTilingV},
-                                          {"layerClipUV", kPLayerClipUV},
-                                          {"layerClipWH", kPLayerClipWH},
-                                          {"layerChannel", kPLayerChannel}});
+  static const auto skeleton = with({{"layerOverlayMultitex", kPLayerOverlayF},
+                                     {"layerLMApplyLight", kPLayerApplyLightF},
+                                     {"layerEnvType", kPLayerEnvF}});
   return style == RecordStyle::Scene ? scene : skeleton;
 }
 
