@@ -1,5 +1,7 @@
 #include "zefexport/export_passes.h"
 
+#include <optional>
+
 #include "zef/blocks.h"
 #include "zefexport/mesh_export.h"
 #include "zefexport/node_builders.h"
@@ -27,20 +29,23 @@ host::Matrix3 ObjectOffsetMatrix(const host::Node& node) {
 // Returns false when the node must be skipped with its subtree (no usable mesh).
 enum class GeomResult { Written, Skip };
 
-GeomResult BuildGeometryBlocks(ExportContext& ctx, host::Node& node, const host::Object& object) {
+GeomResult BuildGeometryBlocks(ExportContext& ctx, host::Node& node, host::Mesh mesh) {
   FaceList faces;
-  if (!BuildFaceList(ctx, node, kT0, ObjectOffsetMatrix(node), faces)) return GeomResult::Skip;
+  if (!BuildFaceList(ctx, node, kT0, ObjectOffsetMatrix(node), std::move(mesh), faces))
+    return GeomResult::Skip;
   PhysicsSources physics = GatherPhysics(ctx, node, faces);
   BuildGObj(ctx, node, faces, host::Point3{});
   WritePhysicsBlock(ctx, node, faces, physics);
-  (void)object;
   return GeomResult::Written;
 }
 
-bool HasUsableMesh(const host::Object& object) {
-  if (!object.CanConvertToTriMesh()) return false;
+// The object's triangle mesh when it has one with vertices and faces; converted once and
+// handed on to the face list.
+std::optional<host::Mesh> UsableMesh(const host::Object& object) {
+  if (!object.CanConvertToTriMesh()) return std::nullopt;
   auto mesh = object.ConvertToTriMesh(kT0);
-  return mesh && mesh->NumVerts() > 0 && mesh->NumFaces() > 0;
+  if (!mesh || mesh->NumVerts() == 0 || mesh->NumFaces() == 0) return std::nullopt;
+  return mesh;
 }
 
 }  // namespace
@@ -75,11 +80,15 @@ uint32_t MainPass(ExportContext& ctx, host::Node& node) {
   if (ctx.options.selectionOnly && !node.Selected()) return 0;
 
   host::Object* object = node.EvalWorldState(kT0);
-  if (object && object->GetSuperClassId() == host::kGeomObjectClass && !HasUsableMesh(*object)) {
-    if (node.GetMtl())
-      ctx.Message("The object " + node.GetName() + " doesn't have a mesh, but does have a material!",
-                  "Max || Artist error");
-    return 0;
+  std::optional<host::Mesh> mesh;
+  if (object && object->GetSuperClassId() == host::kGeomObjectClass) {
+    mesh = UsableMesh(*object);
+    if (!mesh) {
+      if (node.GetMtl())
+        ctx.Message("The object " + node.GetName() + " doesn't have a mesh, but does have a material!",
+                    "Max || Artist error");
+      return 0;
+    }
   }
 
   zef::SceneBuffer& b = ctx.buffer;
@@ -99,7 +108,7 @@ uint32_t MainPass(ExportContext& ctx, host::Node& node) {
     if (object) {
       switch (object->GetSuperClassId()) {
         case host::kGeomObjectClass:
-          if (BuildGeometryBlocks(ctx, node, *object) == GeomResult::Skip) {
+          if (BuildGeometryBlocks(ctx, node, std::move(*mesh)) == GeomResult::Skip) {
             b.SetOffset(head);
             return 0;
           }

@@ -155,21 +155,31 @@ void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceLis
 
 bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t,
                    const host::Matrix3& objectOffset, FaceList& out) {
+  std::optional<host::Mesh> mesh;
+  host::Object* obj = node.EvalWorldState(t);
+  if (obj && obj->GetSuperClassId() == host::kGeomObjectClass && obj->CanConvertToTriMesh()) {
+    try {
+      mesh = obj->ConvertToTriMesh(t);
+    } catch (const std::bad_alloc&) {
+      out.Clear();
+      ctx.Message("ExportFaceList() - cannot create vertex storage !!!", "Error");
+      return false;
+    }
+  }
+  return BuildFaceList(ctx, node, t, objectOffset, std::move(mesh), out);
+}
+
+bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t,
+                   const host::Matrix3& objectOffset, std::optional<host::Mesh> mesh, FaceList& out) {
   out.Clear();
   ctx.Step(nullptr, "Mesh");
-  auto badObject = [&] {
+  if (!mesh || !mesh->IsValid() || mesh->faces.size() > kMaxTriangles) {
     ctx.Message("Convert...() - bad object pObj", "Error");
     return false;
-  };
-  host::Object* obj = node.EvalWorldState(t);
-  if (!obj || obj->GetSuperClassId() != host::kGeomObjectClass || !obj->CanConvertToTriMesh())
-    return badObject();
+  }
 
   try {
-    std::optional<host::Mesh> mesh = obj->ConvertToTriMesh(t);
-    if (!mesh || !mesh->IsValid() || mesh->faces.size() > kMaxTriangles) return badObject();
     mesh->BuildNormals();
-
     // Vertex -> world after world-space modifiers -> the object's own space -> pivot space.
     const host::Matrix3 objTM = node.GetObjTMAfterWSM(t);
     const host::Matrix3 toPivot = objTM * host::Inverse(node.GetObjectTM(t)) * objectOffset;

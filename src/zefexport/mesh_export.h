@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -78,6 +79,10 @@ struct FaceList {
 // Preconditions: the material list has been built and ctx.materials indexed.
 bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t,
                    const host::Matrix3& objectOffset, FaceList& out);
+// The same from a mesh the caller already converted, which it hands over (nothing means the
+// object could not be converted), so that the driver's check and the face list share one copy.
+bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t,
+                   const host::Matrix3& objectOffset, std::optional<host::Mesh> mesh, FaceList& out);
 
 // Appends the node's GObj at ctx.buffer's offset: Transform, UserProps, Instance (for a
 // shared object) and one GBlock per MatList index in order of first use, each vertex moved
