@@ -55,15 +55,14 @@ int RunPlugins(const CommonOptions& common, std::ostream& out, std::ostream& err
         "{}\n  class id    0x{:08X}, 0x{:08X}\n  kind        {} (0x{:X})\n  category    \"{}\"\n",
         c.className, c.classId.a, c.classId.b, SuperClassName(c.superClass), c.superClass, c.category);
     out << "  module      " << c.modulePath << "\n";
-    if (c.superClass == host::kSceneExportClass || c.superClass == host::kSceneImportClass) {
-      std::string shortDesc, longDesc;
-      if (c.superClass == host::kSceneExportClass) {
-        if (auto p = loader.CreateExporter(c)) shortDesc = p->ShortDesc(), longDesc = p->LongDesc();
-      } else if (auto p = loader.CreateImporter(c)) {
-        shortDesc = p->ShortDesc(), longDesc = p->LongDesc();
-      }
+    workbench::PluginPtr<host::FileFormatPlugin> format;
+    if (c.superClass == host::kSceneExportClass) format.reset(loader.CreateExporter(c).release());
+    if (c.superClass == host::kSceneImportClass) format.reset(loader.CreateImporter(c).release());
+    if (format) {
       for (const std::string& ext : c.extensions) out << "  extension   ." << ext << "\n";
-      out << "  short       " << shortDesc << "\n  long        " << longDesc << "\n";
+      // Each answer comes through the module's one string buffer: print it before asking again.
+      out << "  short       " << format->ShortDesc() << "\n";
+      out << "  long        " << format->LongDesc() << "\n";
     }
   }
   return 0;
