@@ -10,18 +10,7 @@
 #include "support/file_io.h"
 #include "workbench/interchange_convert.h"
 #include "workbench/interchange_import_parts.h"
-
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wall"
-#pragma GCC diagnostic ignored "-Wextra"
-#pragma GCC diagnostic ignored "-Wconversion"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#include <stb/stb_image_write.h>
-#pragma GCC diagnostic pop
+#include "workbench/png.h"
 
 namespace vorlan::workbench::interchange {
 
@@ -124,14 +113,7 @@ std::vector<uint8_t> ImageBytes(const aiTexture& t) {
     const aiTexel& x = t.pcData[i];
     rgba[i * 4 + 0] = x.r, rgba[i * 4 + 1] = x.g, rgba[i * 4 + 2] = x.b, rgba[i * 4 + 3] = x.a;
   }
-  auto sink = [](void* ctx, void* data, int size) {
-    auto* v = static_cast<std::vector<uint8_t>*>(ctx);
-    const auto* d = static_cast<const uint8_t*>(data);
-    v->insert(v->end(), d, d + size);
-  };
-  const int w = static_cast<int>(t.mWidth), h = static_cast<int>(t.mHeight);
-  if (!stbi_write_png_to_func(sink, &out, w, h, 4, rgba.data(), w * 4)) out.clear();
-  return out;
+  return EncodePngRgba(rgba, static_cast<int>(t.mWidth), static_cast<int>(t.mHeight));
 }
 
 bool SameContent(const fs::path& file, const std::vector<uint8_t>& bytes) {

@@ -7,18 +7,7 @@
 #include <vector>
 
 #include "support/file_io.h"
-
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wall"
-#pragma GCC diagnostic ignored "-Wextra"
-#pragma GCC diagnostic ignored "-Wconversion"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#include <stb/stb_image_write.h>
-#pragma GCC diagnostic pop
+#include "workbench/png.h"
 
 namespace vorlan::workbench {
 
@@ -255,14 +244,8 @@ std::string WriteViewportPng(const host::ViewportImage& image, const std::string
       d[2] = s[0];
       d[3] = s[3];
     }
-  std::vector<uint8_t> png;
-  auto sink = [](void* ctx, void* data, int size) {
-    auto* out = static_cast<std::vector<uint8_t>*>(ctx);
-    auto* bytes = static_cast<uint8_t*>(data);
-    out->insert(out->end(), bytes, bytes + size);
-  };
-  if (!stbi_write_png_to_func(sink, &png, image.width, image.height, 4, rgba.data(), image.width * 4))
-    return path + ": the PNG could not be encoded";
+  std::vector<uint8_t> png = EncodePngRgba(rgba, image.width, image.height);
+  if (png.empty()) return path + ": the PNG could not be encoded";
   support::FileResult r = support::WriteFileAtomic(path, png);
   return r.ok ? std::string() : r.error;
 }
