@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 
 #include "host/interface.h"
@@ -14,39 +13,39 @@
 #include "support/file_io.h"
 #include "workbench/scene.h"
 #include "workbench/user_interface.h"
+#include "workbench/workbench.h"
 #include "zef/reader.h"
 #include "zefexport/export_config.h"
 #include "zefexport/exporter.h"
 
 namespace vorlan::testing {
 
-class TestHost : public host::Interface {
+// The scene and the scripted interface are built before the workbench that serves them.
+struct TestHostParts {
+  workbench::Scene scene;
+  workbench::ScriptedUI ui;
+};
+
+// The workbench over a scripted interface, with fixed names and a private configuration folder.
+// The viewport is whatever the test puts there (none by default), so exports stay fast.
+class TestHost : public TestHostParts, public workbench::Workbench {
  public:
-  TestHost() {
+  TestHost() : workbench::Workbench(scene, ui) {
     char tmpl[] = "/tmp/vorlan_test_XXXXXX";
     dir = ::mkdtemp(tmpl);
     cfgDir = dir + "/cfg";
     std::filesystem::create_directories(cfgDir);
+    SetPlugCfgDir(cfgDir);
+    SetLogDir(dir + "/logs");
+    SetComputerName("BUILDBOX");
+    SetUserName("artist");
   }
   ~TestHost() override {
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
   }
 
-  host::UserInterface& UI() override { return ui; }
-  host::Node* GetRootNode() override { return &scene.Root(); }
-  host::Node* GetINodeByName(const std::string& name) override { return scene.FindNode(name); }
-  uint32_t GetHostVersion() const override { return scene.hostVersion; }
-  std::string GetPlugCfgDir() const override { return cfgDir; }
-  std::string GetComputerName() const override { return "BUILDBOX"; }
-  std::string GetUserName() const override { return "artist"; }
-  std::optional<host::SceneProperty> GetSceneProperty(const std::string& name) const override {
-    auto it = scene.properties.find(name);
-    if (it == scene.properties.end()) return std::nullopt;
-    return it->second;
-  }
   std::optional<host::ViewportImage> GrabViewport() override { return viewport; }
-  bool ExportToFile(const std::string&, host::ClassId, bool, uint32_t) override { return false; }
 
   std::string Path(const std::string& name) const { return dir + "/" + name; }
   std::vector<uint8_t> Read(const std::string& path) const {
@@ -55,8 +54,6 @@ class TestHost : public host::Interface {
     return bytes;
   }
 
-  workbench::Scene scene;
-  workbench::ScriptedUI ui;
   std::optional<host::ViewportImage> viewport;
   std::string dir, cfgDir;
 };
