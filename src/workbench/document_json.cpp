@@ -293,4 +293,28 @@ int NestingDepth(std::string_view text, int limit) {
   return deepest;
 }
 
+bool ReadParamValue(ParamBlockImpl& pb, int param, int tab, const Json& v, const std::string& path) {
+  switch (pb.Def(param).type) {
+    case host::ParamType::Int:
+      pb.SetInt(param, Int(v, path), tab);
+      return true;
+    case host::ParamType::Bool:
+      pb.SetInt(param, Bool(v, path) ? 1 : 0, tab);
+      return true;
+    case host::ParamType::Float:
+      pb.SetFloat(param, Float(v, path), tab);
+      return true;
+    case host::ParamType::String:
+      pb.SetString(param, String(v, path), tab);
+      return true;
+    case host::ParamType::Colour:
+    case host::ParamType::Point:
+      pb.SetPoint(param, Point(v, path), tab);
+      return true;
+    case host::ParamType::Node:
+      return false;
+  }
+  return false;
+}
+
 }  // namespace vorlan::workbench::docjson

@@ -45,6 +45,10 @@ uint32_t Index(const Json& j, const std::string& path, std::size_t limit, const 
 host::Point3 Point(const Json& j, const std::string& path);
 host::ClassId ClassIdOf(const Json& j, const std::string& path);  // [a, b]
 // Refuses keys other than those listed (typing mistakes would otherwise go unnoticed).
+// Sets entry `tab` of a parameter from JSON by the parameter's type. Node parameters are the
+// caller's to resolve (they name nodes that may come later): returns false for them.
+bool ReadParamValue(ParamBlockImpl& pb, int param, int tab, const Json& v, const std::string& path);
+
 void OnlyKeys(const Json& object, const std::string& path, std::initializer_list<std::string_view> keys);
 // The member or null when absent.
 const Json* Find(const Json& object, std::string_view key);

@@ -43,28 +43,9 @@ ParamType TypeOf(const Json& j, const std::string& path) {
 
 void ReadValue(ParamBlockImpl& pb, int param, int tab, const Json& v, const std::string& path,
                std::vector<NodeRefFixup>& fixups) {
-  switch (pb.Def(param).type) {
-    case ParamType::Int:
-      pb.SetInt(param, Int(v, path), tab);
-      break;
-    case ParamType::Bool:
-      pb.SetInt(param, Bool(v, path) ? 1 : 0, tab);
-      break;
-    case ParamType::Float:
-      pb.SetFloat(param, Float(v, path), tab);
-      break;
-    case ParamType::String:
-      pb.SetString(param, String(v, path), tab);
-      break;
-    case ParamType::Colour:
-    case ParamType::Point:
-      pb.SetPoint(param, Point(v, path), tab);
-      break;
-    case ParamType::Node:
-      pb.SetNode(param, nullptr, tab);
-      if (!v.is_null()) fixups.push_back({&pb, param, tab, String(v, path), path});
-      break;
-  }
+  if (ReadParamValue(pb, param, tab, v, path)) return;
+  pb.SetNode(param, nullptr, tab);
+  if (!v.is_null()) fixups.push_back({&pb, param, tab, String(v, path), path});
 }
 
 // The values of one parameter: "value" for a plain one, "values" for a table.

@@ -232,26 +232,7 @@ class Reader {
   }
 
   static void Value(ParamBlockImpl& pb, int param, int tab, const Json& v, const std::string& path) {
-    switch (pb.Def(param).type) {
-      case ParamType::Int:
-        pb.SetInt(param, Int(v, path), tab);
-        break;
-      case ParamType::Bool:
-        pb.SetInt(param, Bool(v, path) ? 1 : 0, tab);
-        break;
-      case ParamType::Float:
-        pb.SetFloat(param, Float(v, path), tab);
-        break;
-      case ParamType::String:
-        pb.SetString(param, String(v, path), tab);
-        break;
-      case ParamType::Colour:
-      case ParamType::Point:
-        pb.SetPoint(param, Point(v, path), tab);
-        break;
-      case ParamType::Node:
-        Fail(path, "material parameters do not name nodes");
-    }
+    if (!ReadParamValue(pb, param, tab, v, path)) Fail(path, "material parameters do not name nodes");
   }
 
   const Json& all_;
