@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "support/file_io.h"
 #include "zef/inspect.h"
+#include "zef/reader.h"
 
 namespace vorlan::cli {
 
@@ -13,6 +14,13 @@ int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
     return 1;
   }
   out << zef::InspectZef(bytes);
+  // The tree is printed as far as it goes; a damaged file still fails, so scripts notice.
+  zef::ZefFile parsed;
+  zef::ZefResult result = zef::ParseZef(bytes, parsed);
+  if (result != zef::ZefResult::kSuccess) {
+    err << "vorlan inspect: \"" << file << "\" is damaged: " << zef::ToString(result) << "\n";
+    return 1;
+  }
   return 0;
 }
 

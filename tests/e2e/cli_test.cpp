@@ -89,7 +89,8 @@ TEST_F(CliTest, BadInputGivesAMessageAndAFailureCode) {
   std::string junk = dir + "/junk.zef";
   ASSERT_TRUE(support::WriteFileAtomic(junk, std::string("ZEF\0garbage", 11)));
   RunResult inspect = RunVorlan("inspect " + junk);
-  EXPECT_NE(inspect.exitCode, -1) << inspect.out;  // no crash, whatever it finds
+  EXPECT_EQ(inspect.exitCode, 1) << inspect.out;  // reported as damaged, not a crash
+  EXPECT_NE(inspect.out.find("is damaged"), std::string::npos) << inspect.out;
 
   RunResult unknown = RunVorlan("export " + sample + " " + dir + "/x.unknownext");
   EXPECT_EQ(unknown.exitCode, 1);
