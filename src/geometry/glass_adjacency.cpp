@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 
+#include "geometry/grid_hash.h"
 #include "support/bytes.h"
 
 namespace vorlan::geometry {
@@ -100,13 +101,7 @@ class EdgeGrid {
     return {Coord(double(p.x) + shift), Coord(double(p.y) + shift), Coord(double(p.z) + shift)};
   }
 
-  std::size_t Bucket(Key k) const {
-    uint64_t h = static_cast<uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
-    h ^= static_cast<uint64_t>(k.y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
-    h ^= static_cast<uint64_t>(k.z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-    h ^= h >> 29;
-    return static_cast<std::size_t>(h) & mask_;
-  }
+  std::size_t Bucket(Key k) const { return HashGridCell(k.x, k.y, k.z) & mask_; }
 
   void Link(uint32_t n, std::size_t b) {
     bucket_[n] = b;

@@ -317,4 +317,23 @@ bool ReadParamValue(ParamBlockImpl& pb, int param, int tab, const Json& v, const
   return false;
 }
 
+std::optional<Json> WriteParamValue(const ParamBlockImpl& pb, int param, int tab) {
+  switch (pb.Def(param).type) {
+    case host::ParamType::Int:
+      return Json(pb.GetInt(param, 0, tab));
+    case host::ParamType::Bool:
+      return Json(pb.GetInt(param, 0, tab) != 0);
+    case host::ParamType::Float:
+      return FloatJson(pb.GetFloat(param, 0, tab));
+    case host::ParamType::String:
+      return Json(pb.GetString(param, 0, tab));
+    case host::ParamType::Colour:
+    case host::ParamType::Point:
+      return PointJson(pb.GetPoint(param, 0, tab));
+    case host::ParamType::Node:
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
 }  // namespace vorlan::workbench::docjson

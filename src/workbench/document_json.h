@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -48,6 +49,10 @@ host::ClassId ClassIdOf(const Json& j, const std::string& path);  // [a, b]
 // Sets entry `tab` of a parameter from JSON by the parameter's type. Node parameters are the
 // caller's to resolve (they name nodes that may come later): returns false for them.
 bool ReadParamValue(ParamBlockImpl& pb, int param, int tab, const Json& v, const std::string& path);
+
+// Entry `tab` of a parameter as JSON by the parameter's type. Node parameters are the
+// caller's to write (objects name the node, materials have none): returns nothing for them.
+std::optional<Json> WriteParamValue(const ParamBlockImpl& pb, int param, int tab);
 
 void OnlyKeys(const Json& object, const std::string& path, std::initializer_list<std::string_view> keys);
 // The member or null when absent.

@@ -97,24 +97,9 @@ std::unique_ptr<ParamBlockImpl> ReadParamBlock(const Json& j, const std::string&
 }
 
 Json WriteValue(const ParamBlockImpl& pb, int param, int tab) {
-  switch (pb.Def(param).type) {
-    case ParamType::Int:
-      return pb.GetInt(param, 0, tab);
-    case ParamType::Bool:
-      return pb.GetInt(param, 0, tab) != 0;
-    case ParamType::Float:
-      return FloatJson(pb.GetFloat(param, 0, tab));
-    case ParamType::String:
-      return pb.GetString(param, 0, tab);
-    case ParamType::Colour:
-    case ParamType::Point:
-      return PointJson(pb.GetPoint(param, 0, tab));
-    case ParamType::Node: {
-      host::Node* n = pb.GetNode(param, 0, tab);
-      return n ? Json(n->GetName()) : Json(nullptr);
-    }
-  }
-  return nullptr;
+  if (std::optional<Json> v = WriteParamValue(pb, param, tab)) return *v;
+  host::Node* n = pb.GetNode(param, 0, tab);
+  return n ? Json(n->GetName()) : Json(nullptr);
 }
 
 Json WriteParamBlock(const ParamBlockImpl& pb) {

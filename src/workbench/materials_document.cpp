@@ -371,22 +371,7 @@ class Writer {
   }
 
   static Json Value(const ParamBlockImpl& pb, int param, int tab) {
-    switch (pb.Def(param).type) {
-      case ParamType::Int:
-        return pb.GetInt(param, 0, tab);
-      case ParamType::Bool:
-        return pb.GetInt(param, 0, tab) != 0;
-      case ParamType::Float:
-        return FloatJson(pb.GetFloat(param, 0, tab));
-      case ParamType::String:
-        return pb.GetString(param, 0, tab);
-      case ParamType::Colour:
-      case ParamType::Point:
-        return PointJson(pb.GetPoint(param, 0, tab));
-      case ParamType::Node:
-        break;
-    }
-    return nullptr;
+    return WriteParamValue(pb, param, tab).value_or(Json(nullptr));
   }
 
   // The parameters that differ from a new material's, by internal name.
