@@ -1,13 +1,13 @@
 // Any bytes given as a GLB or glTF file to what the interchange code reads itself (the
 // container, the texture-coordinate probe, user properties as extras) must end cleanly.
-#include "workbench/interchange_glb.h"
+#include "interchange/glb.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 
-#include "workbench/interchange_export_parts.h"
+#include "interchange/export_parts.h"
 
 using namespace vorlan::workbench::interchange;
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "workbench/interchange_import_parts.h"
+#include "interchange/import_parts.h"
 #include "workbench/scene.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "commands.h"
 #include "scene_loading.h"
-#include "workbench/interchange_export.h"
+#include "interchange/export.h"
 #include "workbench/scene_document.h"
 
 namespace vorlan::cli {

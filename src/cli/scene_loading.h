@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "workbench/interchange_import.h"
+#include "interchange/import.h"
 #include "workbench/scene.h"
 
 namespace vorlan::cli {

@@ -16,9 +16,9 @@
 #include <map>
 #include <set>
 
-#include "workbench/interchange_export.h"
-#include "workbench/interchange_import.h"
-#include "workbench/interchange_test_files.h"
+#include "interchange/export.h"
+#include "interchange/import.h"
+#include "interchange/test_files.h"
 #include "workbench/user_interface.h"
 #include "workbench/workbench.h"
 #include "zef/blocks.h"

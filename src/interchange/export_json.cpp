@@ -3,7 +3,7 @@
 #include <cmath>
 #include <set>
 
-#include "workbench/interchange_export_parts.h"
+#include "interchange/export_parts.h"
 
 namespace vorlan::workbench::interchange {
 

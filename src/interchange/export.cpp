@@ -1,4 +1,4 @@
-#include "workbench/interchange_export.h"
+#include "interchange/export.h"
 
 #include <assimp/material.h>
 #include <assimp/scene.h>
@@ -20,10 +20,10 @@
 #include <unordered_map>
 
 #include "support/file_io.h"
-#include "workbench/interchange_convert.h"
-#include "workbench/interchange_export_parts.h"
-#include "workbench/interchange_glb.h"
-#include "workbench/interchange_import_parts.h"
+#include "interchange/convert.h"
+#include "interchange/export_parts.h"
+#include "interchange/glb.h"
+#include "interchange/import_parts.h"
 #include "workbench/materials.h"
 
 namespace vorlan::workbench {

@@ -1,5 +1,5 @@
 // The GLB container and the glTF JSON the importer reads itself: golden bytes, damaged files.
-#include "workbench/interchange_glb.h"
+#include "interchange/glb.h"
 
 #include <gtest/gtest.h>
 

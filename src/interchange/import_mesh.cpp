@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "workbench/interchange_import_parts.h"
+#include "interchange/import_parts.h"
 
 namespace vorlan::workbench::interchange {
 

@@ -1,4 +1,4 @@
-#include "workbench/interchange_import.h"
+#include "interchange/import.h"
 
 #include <assimp/config.h>
 #include <assimp/postprocess.h>
@@ -23,9 +23,9 @@
 #include <unordered_set>
 
 #include "support/file_io.h"
-#include "workbench/interchange_convert.h"
-#include "workbench/interchange_glb.h"
-#include "workbench/interchange_import_parts.h"
+#include "interchange/convert.h"
+#include "interchange/glb.h"
+#include "interchange/import_parts.h"
 #include "workbench/scene_document.h"
 
 namespace vorlan::workbench {

@@ -1,4 +1,4 @@
-#include "workbench/interchange_convert.h"
+#include "interchange/convert.h"
 
 #include <cmath>
 

@@ -5,7 +5,7 @@
 #include <numbers>
 #include <string_view>
 
-#include "workbench/interchange_import_parts.h"
+#include "interchange/import_parts.h"
 
 namespace vorlan::workbench::interchange {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "host/math3d.h"
-#include "workbench/interchange_import.h"
+#include "interchange/import.h"
 
 namespace vorlan::workbench::interchange {
 

@@ -1,6 +1,6 @@
 // Writing scenes as binary glTF: what the JSON says about transforms, meshes, materials,
 // cameras, lights and user properties, and scenes read back equal to what was written.
-#include "workbench/interchange_export.h"
+#include "interchange/export.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <numbers>
 #include <set>
 
-#include "workbench/interchange_export_parts.h"
-#include "workbench/interchange_test_files.h"
+#include "interchange/export_parts.h"
+#include "interchange/test_files.h"
 #include "workbench/materials.h"
 
 namespace vorlan::testing {

@@ -1,6 +1,6 @@
 // Reading other tools' scenes: the corpus files and small files made here, checked against
 // the raw files and against Assimp's own world-space bake of the same scenes.
-#include "workbench/interchange_import.h"
+#include "interchange/import.h"
 
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -12,8 +12,8 @@
 #include <fstream>
 #include <functional>
 
-#include "workbench/interchange_import_parts.h"
-#include "workbench/interchange_test_files.h"
+#include "interchange/import_parts.h"
+#include "interchange/test_files.h"
 #include "workbench/materials.h"
 #include "workbench/scene_document.h"
 

@@ -14,7 +14,7 @@
 
 #include "support/bytes.h"
 #include "support/file_io.h"
-#include "workbench/interchange_glb.h"
+#include "interchange/glb.h"
 
 namespace vorlan::testing {
 

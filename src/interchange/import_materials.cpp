@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "support/file_io.h"
-#include "workbench/interchange_convert.h"
-#include "workbench/interchange_import_parts.h"
+#include "interchange/convert.h"
+#include "interchange/import_parts.h"
 #include "workbench/png.h"
 
 namespace vorlan::workbench::interchange {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "host/mesh.h"
-#include "workbench/interchange_import.h"
+#include "interchange/import.h"
 #include "workbench/materials.h"
 #include "workbench/scene.h"
 

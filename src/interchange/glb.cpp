@@ -1,4 +1,4 @@
-#include "workbench/interchange_glb.h"
+#include "interchange/glb.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>

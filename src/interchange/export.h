@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "workbench/interchange_import.h"
+#include "interchange/import.h"
 #include "workbench/scene.h"
 
 namespace vorlan::workbench {
