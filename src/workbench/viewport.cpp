@@ -164,11 +164,22 @@ ViewCamera ChooseCamera(const Scene& scene, const ViewportOptions& options) {
   float half = kDefaultFov * 0.5f;
   float vhalf = std::atan(std::tan(half) * float(h) / float(w));
   float dist = radius / std::sin(std::min(half, vhalf)) * 1.05f;
-  // From the front, right and above, looking at the centre; world Z is up.
-  Point3 back = Normalize(Point3{1.0f, -1.0f, 0.75f});
+  // From the front, right and above, looking at the centre; world Z is up (the top view
+  // keeps world Y up instead, since it looks along Z).
+  struct Direction {
+    Point3 back, up;
+  };
+  static constexpr Direction kDirections[] = {
+      {{1.0f, -1.0f, 0.75f}, {0, 0, 1}},  // perspective
+      {{0, -1.0f, 0}, {0, 0, 1}},         // front
+      {{0, 0, 1.0f}, {0, 1.0f, 0}},       // top
+      {{-1.0f, 0, 0}, {0, 0, 1}},         // left
+  };
+  const Direction& d = kDirections[static_cast<int>(options.direction)];
+  Point3 back = Normalize(d.back);
   Point3 centre = bounds.Center();
   Point3 eye = centre + back * dist;
-  Point3 right = Normalize(Cross(-back, Point3{0, 0, 1}));
+  Point3 right = Normalize(Cross(-back, d.up));
   Point3 up = Cross(right, -back);
   ViewCamera v;
   v.tm = Matrix3(right, up, back, eye);

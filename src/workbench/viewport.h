@@ -15,8 +15,13 @@
 
 namespace vorlan::workbench {
 
+// Where the fixed view looks from when no camera is chosen: the three-quarter perspective
+// view, or straight from the front (-Y), the top (+Z) or the left (-X).
+enum class ViewDirection { Perspective, Front, Top, Left };
+
 struct ViewportOptions {
   int width = 256, height = 256;  // clamped to 1..4096
+  ViewDirection direction = ViewDirection::Perspective;
   host::TimeValue time = 0;
   // Node whose camera to look through; empty: the scene's active view camera, and when
   // that names no camera node, a fixed three-quarter view that frames every mesh.

@@ -1,0 +1,86 @@
+// The workbench's main window: the scene tree, the viewport, the time slider with play and
+// stop, the File menu with Import and Export menus listing the loaded plug-ins, and the
+// Utilities panel. Plug-in calls run on a worker thread while the window keeps drawing and
+// shows their dialogs; the window takes no input of its own until the call returns.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "desktop/qt_user_interface.h"
+#include "desktop/viewport_widget.h"
+#include "workbench/plugin_loader.h"
+#include "workbench/scene.h"
+#include "workbench/workbench.h"
+
+class QTreeWidget;
+class QListWidget;
+class QSlider;
+class QLabel;
+class QTimer;
+class QMenu;
+
+namespace vorlan::desktop {
+
+struct MainWindowOptions {
+  std::string pluginDir;  // empty: no plug-ins
+  std::string configDir, logDir;
+};
+
+class MainWindow : public QMainWindow {
+ public:
+  explicit MainWindow(MainWindowOptions options = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Replaces the scene by a scene document or interchange file; on failure shows the error
+  // in a message box and keeps the current scene. Returns whether it loaded.
+  bool OpenScene(const std::string& path);
+  bool SaveScene(const std::string& path);
+
+  // Runs an exporter or importer by class name on a file, as its menu entry does once the
+  // file is picked. Returns the plug-in's result (0 when it could not run).
+  int ExportWith(const std::string& className, const std::string& path, bool selectedOnly = false);
+  int ImportWith(const std::string& className, const std::string& path);
+  // Opens a utility's panel, as a click on it in the Utilities panel does.
+  bool OpenUtility(const std::string& className);
+
+  workbench::Scene& GetScene() { return *scene_; }
+  workbench::Workbench& Host() { return *workbench_; }
+  const workbench::PluginLoader& Plugins() const { return plugins_; }
+  ViewportWidget& Viewport() { return *viewport_; }
+  QtUserInterface& UI() { return ui_; }
+  QTreeWidget* SceneTree() const { return tree_; }
+  QSlider* TimeSlider() const { return slider_; }
+
+  // Frame shown by the slider; sets the viewport's time.
+  void SetFrame(int frame);
+  void Play(bool on);
+
+  // Runs a plug-in call off the GUI thread, keeping the window's event loop alive.
+  int RunPluginCall(const std::function<int()>& call);
+
+ private:
+  void BuildMenus();
+  void BuildDocks();
+  void RefreshScene();
+  void SelectionChanged();
+
+  MainWindowOptions options_;
+  QtUserInterface ui_;
+  std::unique_ptr<workbench::Scene> scene_;
+  std::unique_ptr<workbench::Workbench> workbench_;
+  workbench::PluginLoader plugins_;
+  std::string scenePath_;
+  ViewportWidget* viewport_ = nullptr;
+  QTreeWidget* tree_ = nullptr;
+  QListWidget* utilities_ = nullptr;
+  QSlider* slider_ = nullptr;
+  QLabel* frameLabel_ = nullptr;
+  QTimer* playTimer_ = nullptr;
+  QMenu* viewMenu_ = nullptr;
+  bool updatingTree_ = false;
+};
+
+}  // namespace vorlan::desktop
