@@ -4,7 +4,8 @@ namespace vorlan::kitexport {
 
 std::string WithBackslash(std::string_view part) {
   std::string s(part);
-  if (!s.empty() && s.back() != '\\') s += '\\';
+  // A folder typed on this system may already end in its own separator.
+  if (!s.empty() && s.back() != '\\' && s.back() != '/') s += '\\';
   return s;
 }
 
@@ -34,10 +35,20 @@ std::string IndexFileName(std::string_view sceneFileName) {
   return std::string(sceneFileName.substr(0, sceneFileName.find('.'))) + ".ini";
 }
 
+namespace {
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+}  // namespace
+
 bool RelativeFromPicked(std::string_view picked, std::string_view enginePath, std::string& relative) {
+  // The picker of this system separates folders with '/', the settings with '\\': the two
+  // are one separator here, and every other byte must match exactly.
   std::string prefix = WithBackslash(enginePath);
-  if (picked.substr(0, prefix.size()) != prefix) return false;
+  if (picked.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (picked[i] != prefix[i] && !(IsSeparator(picked[i]) && IsSeparator(prefix[i]))) return false;
   relative = std::string(picked.substr(prefix.size()));
+  for (char& c : relative)
+    if (c == '/') c = '\\';
   return true;
 }
 

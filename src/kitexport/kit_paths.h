@@ -17,7 +17,8 @@ struct KitSettings {
   friend bool operator==(const KitSettings&, const KitSettings&) = default;
 };
 
-// The part with a backslash appended unless it is empty or already ends in one.
+// The part with a backslash appended unless it is empty or already ends in a separator
+// ('\\', or '/' on this system).
 std::string WithBackslash(std::string_view part);
 // Each non-empty part with its backslash, concatenated.
 std::string JoinDir(std::string_view first, std::string_view second);
@@ -37,7 +38,8 @@ std::string DoubleBackslashes(std::string_view path);
 std::string IndexFileName(std::string_view sceneFileName);
 
 // What the folder picker gives an export or zef path: the chosen folder after the engine
-// path (with its backslash) when that is a byte-for-byte prefix; nothing otherwise.
+// path (with its backslash) when that is a byte-for-byte prefix, '/' and '\' counting as one
+// separator; the rest in the settings' backslash form. False otherwise.
 bool RelativeFromPicked(std::string_view picked, std::string_view enginePath, std::string& relative);
 
 }  // namespace vorlan::kitexport

@@ -69,24 +69,98 @@ double PointIndex::LowerBound(const Node& n, host::Point3 q) {
   return std::sqrt(gx * gx + gy * gy + gz * gz);
 }
 
-ScanHit PointIndex::FindNearest(host::Point3 q) const {
-  if (int first = FirstBelow(q, kExactHit); first >= 0)
-    return {first, static_cast<float>(ScanDistance(q, points_[static_cast<std::size_t>(first)]))};
-  double least = 0;
-  if (!MinDistance(q, least)) return {};
-  const float closest = static_cast<float>(least);
-  // Every point whose distance rounds to `closest`; the scan's rule decides among them.
-  std::vector<uint32_t> near;
-  Within(q, double(std::nextafter(closest, std::numeric_limits<float>::infinity())), near);
-  std::sort(near.begin(), near.end());
-  ScanHit hit;
-  for (uint32_t i : near) {
-    double d = ScanDistance(q, points_[i]);
-    if (!(d < double(kNoDistance)) || static_cast<float>(d) != closest) continue;
-    if (hit.index < 0 || d < double(closest)) hit.index = static_cast<int>(i);
+// The points whose distance rounds to the least float distance seen so far, with their
+// distances. A node is skipped when every point of it lies at or beyond the next float up.
+struct PointIndex::Nearest {
+  float closest = kNoDistance;
+  bool any = false;
+  std::vector<std::pair<uint32_t, double>> ties;
+  double Bound() const {
+    return any ? double(std::nextafter(closest, std::numeric_limits<float>::infinity()))
+               : std::numeric_limits<double>::infinity();
   }
-  hit.distance = closest;
+};
+
+void PointIndex::NearestIn(int32_t index, host::Point3 q, Nearest& state) const {
+  const Node& n = nodes_[static_cast<std::size_t>(index)];
+  if (LowerBound(n, q) >= state.Bound()) return;
+  if (n.left < 0) {
+    for (uint32_t i = n.begin; i < n.end; ++i) {
+      double d = ScanDistance(q, points_[order_[i]]);
+      if (!(d < double(kNoDistance))) continue;
+      float f = static_cast<float>(d);
+      if (!state.any || f < state.closest) {
+        state.any = true;
+        state.closest = f;
+        state.ties.clear();
+      } else if (f != state.closest) {
+        continue;
+      }
+      state.ties.push_back({order_[i], d});
+    }
+    return;
+  }
+  const Node& l = nodes_[static_cast<std::size_t>(n.left)];
+  const Node& r = nodes_[static_cast<std::size_t>(n.right)];
+  bool leftFirst = !(LowerBound(r, q) < LowerBound(l, q));
+  NearestIn(leftFirst ? n.left : n.right, q, state);
+  NearestIn(leftFirst ? n.right : n.left, q, state);
+}
+
+ScanHit PointIndex::FindNearest(host::Point3 q) const {
+  thread_local Nearest state;
+  state.any = false;
+  state.closest = kNoDistance;
+  state.ties.clear();
+  if (!nodes_.empty()) NearestIn(0, q, state);
+  if (!state.any) return {};
+  double least = state.ties.front().second;
+  for (auto& [i, d] : state.ties) least = std::min(least, d);
+  // A point closer than the early stop ends the scan where it is first met.
+  if (least < kExactHit) {
+    int first = FirstBelow(q, kExactHit);
+    return {first, static_cast<float>(ScanDistance(q, points_[static_cast<std::size_t>(first)]))};
+  }
+  // Among the points whose distance rounds to the closest float, the scan takes the first,
+  // then each later one whose distance is below that float.
+  std::sort(state.ties.begin(), state.ties.end());
+  ScanHit hit{static_cast<int>(state.ties.front().first), state.closest};
+  for (std::size_t k = 1; k < state.ties.size(); ++k)
+    if (state.ties[k].second < double(state.closest)) hit.index = static_cast<int>(state.ties[k].first);
   return hit;
+}
+
+std::vector<uint32_t> PointIndex::SpatialOrder(std::span<const host::Point3> points) {
+  host::Box3 box;
+  for (host::Point3 p : points)
+    if (!HasNaN(p) && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) box.Include(p);
+  auto spread = [](uint32_t v) {
+    uint64_t x = v & 0x1FFFFF;
+    x = (x | x << 32) & 0x1F00000000FFFFull;
+    x = (x | x << 16) & 0x1F0000FF0000FFull;
+    x = (x | x << 8) & 0x100F00F00F00F00Full;
+    x = (x | x << 4) & 0x10C30C30C30C30C3ull;
+    x = (x | x << 2) & 0x1249249249249249ull;
+    return x;
+  };
+  auto cell = [&](float v, float lo, float hi) -> uint32_t {
+    double t = hi > lo ? (double(v) - lo) / (double(hi) - lo) : 0.0;
+    if (!(t > 0)) return 0;
+    return t >= 1 ? 0x1FFFFF : static_cast<uint32_t>(t * 0x1FFFFF);
+  };
+  std::vector<std::pair<uint64_t, uint32_t>> keyed(points.size());
+  for (uint32_t i = 0; i < points.size(); ++i) {
+    host::Point3 p = points[i];
+    uint64_t key = HasNaN(p) || box.IsEmpty() ? ~uint64_t(0)
+                                              : spread(cell(p.x, box.min.x, box.max.x)) |
+                                                    spread(cell(p.y, box.min.y, box.max.y)) << 1 |
+                                                    spread(cell(p.z, box.min.z, box.max.z)) << 2;
+    keyed[i] = {key, i};
+  }
+  std::sort(keyed.begin(), keyed.end());
+  std::vector<uint32_t> order(points.size());
+  for (std::size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].second;
+  return order;
 }
 
 bool PointIndex::MinDistance(host::Point3 q, double& out) const {

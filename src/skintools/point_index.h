@@ -62,6 +62,11 @@ class PointIndex {
 
   std::span<const host::Point3> Points() const { return points_; }
 
+  // An order of the given points in which neighbours in space tend to be neighbours in the
+  // list (Morton order of their cells; points with NaN last). Answering queries in this order
+  // keeps the tree's nodes in the cache.
+  static std::vector<uint32_t> SpatialOrder(std::span<const host::Point3> points);
+
  private:
   struct Node {
     host::Point3 min, max;
@@ -73,6 +78,8 @@ class PointIndex {
   // A lower bound of ScanDistance(q, p) for every p in the node's box; NaN when unknown.
   static double LowerBound(const Node& n, host::Point3 q);
 
+  struct Nearest;
+  void NearestIn(int32_t node, host::Point3 q, Nearest& state) const;
   void MinDistanceIn(int32_t node, host::Point3 q, double& best) const;
   void WithinIn(int32_t node, host::Point3 q, double bound, std::vector<uint32_t>& out) const;
   void FirstBelowIn(int32_t node, host::Point3 q, double limit, int64_t& best) const;

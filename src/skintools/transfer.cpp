@@ -165,6 +165,16 @@ bool ApplyNearest_Selection(const SkdData& data, SkinTarget& target, const Trans
   return true;
 }
 
+namespace {
+// The nearest saved vertex of every target vertex, answered in spatial order (see
+// PointIndex::SpatialOrder) but stored by vertex.
+std::vector<ScanHit> NearestHits(const PointIndex& index, std::span<const host::Point3> pos) {
+  std::vector<ScanHit> hits(pos.size());
+  for (uint32_t v : PointIndex::SpatialOrder(pos)) hits[v] = index.FindNearest(pos[v]);
+  return hits;
+}
+}  // namespace
+
 bool ApplyFindNearest(const SkdData& data, SkinTarget& target, const TransferHost& host) {
   std::vector<host::Point3> pos;
   if (!target.GetWorldPositions(pos)) return false;
@@ -174,6 +184,7 @@ bool ApplyFindNearest(const SkdData& data, SkinTarget& target, const TransferHos
   PointIndex index(saved);
   // The skin and the mesh may disagree on the count: only vertices both have are written.
   std::size_t count = std::min(pos.size(), static_cast<std::size_t>(std::max(0, target.SkinVertexCount())));
+  std::vector<ScanHit> hits = NearestHits(index, std::span(pos.data(), count));
   ProgressSteps progress(host, count);
   bool told = false;
   for (std::size_t v = 0; v < count; ++v) {
@@ -183,9 +194,8 @@ bool ApplyFindNearest(const SkdData& data, SkinTarget& target, const TransferHos
       told = true;
       continue;
     }
-    ScanHit hit = index.FindNearest(pos[v]);
-    if (hit.index >= 0)
-      Assign(target, static_cast<int>(v), data.records[static_cast<std::size_t>(hit.index)]);
+    if (hits[v].index >= 0)
+      Assign(target, static_cast<int>(v), data.records[static_cast<std::size_t>(hits[v].index)]);
   }
   return true;
 }
@@ -199,11 +209,20 @@ bool ApplyInterpolateWeights(const SkdData& data, SkinTarget& target, const Tran
   std::vector<host::Point3> saved = RecordPositions(data);
   PointIndex index(saved);
   std::size_t count = std::min(pos.size(), static_cast<std::size_t>(std::max(0, target.SkinVertexCount())));
+  std::vector<std::vector<BoneWeight>> weights(count);
+  {
+    std::vector<uint32_t> kept;
+    std::vector<float> distances;
+    std::vector<const SkdRecord*> records;
+    for (uint32_t v : PointIndex::SpatialOrder(std::span(pos.data(), count))) {
+      KeptCandidates(index, pos[v], radius, threshold, kept, distances);
+      records.clear();
+      for (uint32_t i : kept) records.push_back(&data.records[i]);
+      weights[v] = InterpolatedWeights(records, distances);
+    }
+  }
   ProgressSteps progress(host, count);
   bool told = false;
-  std::vector<uint32_t> kept;
-  std::vector<float> distances;
-  std::vector<const SkdRecord*> records;
   for (std::size_t v = 0; v < count; ++v) {
     progress.Step(v);
     if (!target.HasVertex(static_cast<int>(v))) {
@@ -211,11 +230,7 @@ bool ApplyInterpolateWeights(const SkdData& data, SkinTarget& target, const Tran
       told = true;
       continue;
     }
-    KeptCandidates(index, pos[v], radius, threshold, kept, distances);
-    records.clear();
-    for (uint32_t i : kept) records.push_back(&data.records[i]);
-    std::vector<BoneWeight> w = InterpolatedWeights(records, distances);
-    target.SetWeights(static_cast<int>(v), w);
+    target.SetWeights(static_cast<int>(v), weights[v]);
   }
   return true;
 }
@@ -226,7 +241,7 @@ float CoverageDistance(const SkdData& data, SkinTarget& target) {
   std::vector<host::Point3> saved = RecordPositions(data);
   PointIndex index(saved);
   float widest = 0.0f;
-  for (host::Point3 p : pos) widest = std::max(widest, index.FindNearest(p).distance);
+  for (const ScanHit& hit : NearestHits(index, pos)) widest = std::max(widest, hit.distance);
   return widest;
 }
 

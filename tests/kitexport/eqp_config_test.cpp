@@ -175,7 +175,12 @@ TEST(KitPaths, PickedFolderMustLieUnderTheEnginePathCaseSensitively) {
   EXPECT_FALSE(RelativeFromPicked("D:\\Vexn\\DataX\\G", "D:\\Vexn\\Data", rel));
   EXPECT_EQ(rel, "unchanged");
   EXPECT_TRUE(RelativeFromPicked("/any/folder", "", rel));
-  EXPECT_EQ(rel, "/any/folder");
+  EXPECT_EQ(rel, "\\any\\folder");
+  // A folder picked on this system against an engine path typed either way.
+  EXPECT_TRUE(RelativeFromPicked("/data/vexn/G/Objects", "/data/vexn", rel));
+  EXPECT_EQ(rel, "G\\Objects");
+  EXPECT_TRUE(RelativeFromPicked("/data/vexn/G", "/data/vexn/", rel));
+  EXPECT_FALSE(RelativeFromPicked("/data/Vexn/G", "/data/vexn", rel));
 }
 
 TEST(IndexFile, SectionsForOneAndSeveralMatchesAndNoneForNoMatch) {
