@@ -1,27 +1,41 @@
+#include <CLI/CLI.hpp>
+#include <memory>
 #include <ostream>
 
-#include "commands.h"
+#include "command.h"
 #include "support/file_io.h"
 #include "zef/inspect.h"
 #include "zef/reader.h"
 
 namespace vorlan::cli {
 
-int RunInspect(const std::string& file, std::ostream& out, std::ostream& err) {
+namespace {
+
+struct InspectOptions {
+  std::string file;
+};
+
+int RunInspect(Context& ctx, const InspectOptions& o) {
   std::vector<uint8_t> bytes;
-  if (auto r = support::ReadWholeFile(file, bytes); !r) {
-    err << "vorlan inspect: " << r.error << "\n";
-    return 1;
-  }
-  out << zef::InspectZef(bytes);
+  if (auto r = support::ReadWholeFile(o.file, bytes); !r) return ctx.Fail(r.error);
+  ctx.Out() << zef::InspectZef(bytes);
   // The tree is printed as far as it goes; a damaged file still fails, so scripts notice.
   zef::ZefFile parsed;
   zef::ZefResult result = zef::ParseZef(bytes, parsed);
-  if (result != zef::ZefResult::kSuccess) {
-    err << "vorlan inspect: \"" << file << "\" is damaged: " << zef::ToString(result) << "\n";
-    return 1;
-  }
-  return 0;
+  if (result != zef::ZefResult::kSuccess)
+    return ctx.Fail("\"" + o.file + "\" is damaged: " + zef::ToString(result));
+  return kExitOk;
 }
+
+RunFunction Setup(CLI::App& app) {
+  auto o = std::make_shared<InspectOptions>();
+  app.add_option("file", o->file, "The .zef file")->required();
+  return [o](Context& ctx) { return RunInspect(ctx, *o); };
+}
+
+const CommandRegistration registration{
+    {"inspect", "Print the block tree of a .zef file", Setup, ".zef", "the block tree, on standard output"}};
+
+}  // namespace
 
 }  // namespace vorlan::cli

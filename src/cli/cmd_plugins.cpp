@@ -1,10 +1,10 @@
 #include <fmt/format.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <CLI/CLI.hpp>
 #include <ostream>
 
-#include "commands.h"
+#include "command.h"
+#include "plugin_folder.h"
 #include "workbench/plugin_loader.h"
 
 namespace vorlan::cli {
@@ -24,32 +24,13 @@ const char* SuperClassName(host::SuperClassId sc) {
   }
 }
 
-std::string ProgramDir() {
-  char buf[4096];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  std::string path(buf, static_cast<std::size_t>(n));
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-}  // namespace
-
-std::string ResolvePluginDir(const std::string& option) {
-  if (!option.empty()) return option;
-  if (const char* env = std::getenv("VORLAN_PLUGIN_DIR"); env && *env) return env;
-  return ProgramDir() + "/../plugins";
-}
-
-int RunPlugins(const CommonOptions& common, std::ostream& out, std::ostream& err) {
+int RunPlugins(Context& ctx) {
   workbench::PluginLoader loader;
-  std::string dir = ResolvePluginDir(common.pluginDir);
+  std::string dir = ResolvePluginDir(ctx.Common().pluginDir);
   loader.LoadFolder(dir);
-  for (const std::string& e : loader.errors()) err << "vorlan: " << e << "\n";
-  if (loader.classes().empty()) {
-    err << "vorlan: no plug-in modules found in \"" << dir << "\"\n";
-    return 1;
-  }
+  for (const std::string& e : loader.errors()) ctx.Warn(e);
+  if (loader.classes().empty()) return ctx.Fail("no plug-in modules found in \"" + dir + "\"");
+  std::ostream& out = ctx.Out();
   for (const workbench::LoadedClass& c : loader.classes()) {
     out << fmt::format(
         "{}\n  class id    0x{:08X}, 0x{:08X}\n  kind        {} (0x{:X})\n  category    \"{}\"\n",
@@ -65,7 +46,14 @@ int RunPlugins(const CommonOptions& common, std::ostream& out, std::ostream& err
       out << "  long        " << format->LongDesc() << "\n";
     }
   }
-  return 0;
+  return kExitOk;
 }
+
+RunFunction Setup(CLI::App&) { return RunPlugins; }
+
+const CommandRegistration registration{{"plugins", "List every loaded plug-in class", Setup,
+                                        "the plug-in folder", "the list, on standard output"}};
+
+}  // namespace
 
 }  // namespace vorlan::cli

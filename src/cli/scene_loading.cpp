@@ -1,5 +1,6 @@
 #include "scene_loading.h"
 
+#include <CLI/CLI.hpp>
 #include <cctype>
 #include <filesystem>
 
@@ -8,6 +9,13 @@
 
 namespace vorlan::cli {
 
+void AddInterchangeOptions(CLI::App& app, InterchangeOptions& o) {
+  app.add_option("--scale", o.scale, "Interchange input: multiply every length by this")
+      ->check(NumberAbove(0));
+  app.add_option("--up", o.up, "Interchange input: its up axis, y (default) or z")
+      ->check(OneOf({"y", "z", "Y", "Z"}));
+}
+
 std::string LowerExtension(const std::string& path) {
   std::size_t slash = path.find_last_of("\\/");
   std::size_t dot = path.rfind('.');
@@ -15,6 +23,12 @@ std::string LowerExtension(const std::string& path) {
   std::string ext = path.substr(dot + 1);
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return ext;
+}
+
+std::string WithLowerExtension(const std::string& path) {
+  std::string ext = LowerExtension(path);
+  if (ext.empty()) return path;
+  return path.substr(0, path.size() - ext.size()) + ext;
 }
 
 std::string OutputFolder(const std::string& outPath) {

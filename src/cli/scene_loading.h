@@ -5,11 +5,24 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
+#include "command.h"
 #include "interchange/import.h"
 #include "workbench/scene.h"
 
+namespace CLI {
+class App;
+}
+
 namespace vorlan::cli {
+
+// How interchange scenes (glTF, FBX, OBJ, Collada, 3DS) are read: --scale and --up.
+struct InterchangeOptions {
+  float scale = 1.0f;
+  std::string up = "y";
+};
+
+// Declares --scale and --up on a command that reads scenes.
+void AddInterchangeOptions(CLI::App& app, InterchangeOptions& options);
 
 struct SceneLoadOptions {
   workbench::ImportOptions import;  // how interchange files are read
@@ -31,7 +44,7 @@ LoadResult LoadScene(const std::string& path, workbench::Scene& scene, const Sce
 
 // The load options of a command: --scale and --up, the log folder, and the folder that
 // takes the images embedded in an interchange file. An --up other than y or z gives the
-// default (vorlan.cpp refuses it before).
+// default (AddInterchangeOptions refuses it before).
 SceneLoadOptions MakeLoadOptions(const CommonOptions& common, const InterchangeOptions& interchange,
                                  const std::string& textureDir);
 
@@ -39,5 +52,7 @@ SceneLoadOptions MakeLoadOptions(const CommonOptions& common, const InterchangeO
 std::string OutputFolder(const std::string& outPath);
 
 std::string LowerExtension(const std::string& path);
+// The path with its extension lower-cased, as the scene exporter writes it.
+std::string WithLowerExtension(const std::string& path);
 
 }  // namespace vorlan::cli

@@ -1,78 +1,158 @@
 #include "vorlan.h"
 
+#include <fmt/format.h>
+
 #include <CLI/CLI.hpp>
+#include <map>
 #include <ostream>
 
-#include "commands.h"
 #include "workbench/materials_document.h"
 
+#ifndef VORLAN_VERSION
+#define VORLAN_VERSION "0.0.0"
+#endif
+
 namespace vorlan::cli {
+
+namespace {
+
+struct GlobalOption {
+  const char* flags;
+  const char* help;
+  bool takesValue;
+};
+
+// Options every command accepts, before or after the command's name.
+constexpr GlobalOption kGlobalOptions[] = {
+    {"--plugin-dir", "Folder of the plug-in modules", true},
+    {"--config-dir", "Folder of the plug-ins' configuration files", true},
+    {"--log-dir", "Folder of the plug-ins' log files", true},
+    {"-q,--quiet", "Print errors only", false},
+    {"-v,--verbose", "Print what is done, step by step, on standard error", false},
+    {"--version", "Print the version and stop", false},
+};
+
+void AddGlobalOptions(CLI::App& app, CommonOptions& common, bool& quiet, bool& verbose, bool& version) {
+  app.add_option("--plugin-dir", common.pluginDir, kGlobalOptions[0].help);
+  app.add_option("--config-dir", common.configDir, kGlobalOptions[1].help);
+  app.add_option("--log-dir", common.logDir, kGlobalOptions[2].help);
+  app.add_flag("-q,--quiet", quiet, kGlobalOptions[3].help);
+  app.add_flag("-v,--verbose", verbose, kGlobalOptions[4].help);
+  app.add_flag("--version", version, kGlobalOptions[5].help);
+}
+
+bool TakesValue(const std::string& arg) {
+  for (const GlobalOption& o : kGlobalOptions)
+    if (o.takesValue && arg == o.flags) return true;
+  return false;
+}
+
+// The first word that is not an option or a global option's value: the command's name.
+std::optional<std::string> CommandWord(const std::vector<std::string>& args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--") return i + 1 < args.size() ? std::optional(args[i + 1]) : std::nullopt;
+    if (TakesValue(args[i])) {
+      ++i;
+      continue;
+    }
+    if (!args[i].empty() && args[i][0] == '-') continue;
+    return args[i];
+  }
+  return std::nullopt;
+}
+
+bool Has(const std::vector<std::string>& args, std::initializer_list<const char*> flags) {
+  for (const std::string& a : args)
+    for (const char* f : flags)
+      if (a == f) return true;
+  return false;
+}
+
+}  // namespace
+
+std::string VersionLine() { return std::string("vorlan ") + VORLAN_VERSION; }
+
+std::string OverallHelp() {
+  std::string text =
+      "vorlan: runs the Vorlan pipeline's plug-ins on scenes, headless\n\n"
+      "Usage: vorlan [GLOBAL OPTIONS] COMMAND [ARGUMENTS]\n"
+      "       vorlan help COMMAND      the arguments and options of one command\n\n"
+      "Commands:\n";
+  for (const Command& c : Commands()) text += fmt::format("  {:<12}{}\n", c.name, c.summary);
+  text += "\nGlobal options (before or after the command):\n";
+  for (const GlobalOption& o : kGlobalOptions)
+    text += fmt::format("  {:<22}{}\n", std::string(o.flags) + (o.takesValue ? " DIR" : ""), o.help);
+  text +=
+      "\nExit status: 0 success, 1 the command failed (the message names the file or the cause),\n"
+      "2 the command line is wrong (nothing was done).\n";
+  return text;
+}
+
+std::string CommandHelp(const Command& command) {
+  CLI::App app{std::string(command.summary), "vorlan " + std::string(command.name)};
+  command.setup(app);
+  return app.help() + "\nGlobal options (-q, -v, --plugin-dir, ...) and exit codes: see `vorlan help`.\n";
+}
 
 int RunVorlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   // Scene documents carry materials; the workbench reads them through this codec.
   workbench::RegisterMaterialDocumentCodec();
-  CLI::App app{"vorlan: runs the Vorlan pipeline's plug-ins on scenes, headless", "vorlan"};
-  app.require_subcommand(1);
+
+  std::optional<std::string> word = CommandWord(args);
+  const Command* command = word ? FindCommand(*word) : nullptr;
+  if (!command) {
+    if (Has(args, {"--version"})) {
+      out << VersionLine() << "\n";
+      return kExitOk;
+    }
+    if (Has(args, {"-h", "--help"})) {
+      out << OverallHelp();
+      return kExitOk;
+    }
+    if (word)
+      err << "vorlan: unknown command \"" << *word << "\" (commands: " << CommandNames() << ")\n";
+    else
+      err << "vorlan: no command given (commands: " << CommandNames() << ")\n";
+    err << SeeHelp("") << "\n";
+    return kExitUsage;
+  }
+
+  CLI::App app{"vorlan", "vorlan"};
   CommonOptions common;
-  app.add_option("--plugin-dir", common.pluginDir, "Folder of the plug-in modules");
-  app.add_option("--config-dir", common.configDir, "Folder of the plug-ins' configuration files");
-  app.add_option("--log-dir", common.logDir, "Folder of the plug-ins' log files");
-
-  auto* plugins = app.add_subcommand("plugins", "List every loaded plug-in class");
-
-  ExportOptions exp;
-  bool yes = false, no = false;
-  auto* exportCmd = app.add_subcommand("export", "Export a scene with an exporter plug-in");
-  exportCmd->add_option("scene", exp.scene, "Scene document (.vscene) or interchange file")->required();
-  exportCmd->add_option("out", exp.out, "Output file; its extension chooses the exporter")->required();
-  exportCmd->add_option("--plugin", exp.plugin, "Exporter by class name");
-  exportCmd->add_flag("--selected", exp.selected, "Export the selected nodes only");
-  exportCmd->add_flag("--interactive", exp.interactive, "Show the exporter's dialogs and ask on the console");
-  auto* yesOpt = exportCmd->add_flag("--yes", yes, "Answer every question with Yes");
-  exportCmd->add_flag("--no", no, "Answer every question with No")->excludes(yesOpt);
-  auto interchangeOptions = [](CLI::App* cmd, InterchangeOptions& o) {
-    cmd->add_option("--scale", o.scale, "Interchange input: multiply every length by this")
-        ->check(CLI::PositiveNumber);
-    cmd->add_option("--up", o.up, "Interchange input: its up axis, y (default) or z")
-        ->check(CLI::IsMember({"y", "z", "Y", "Z"}));
-  };
-  interchangeOptions(exportCmd, exp.interchange);
-
-  ConvertOptions conv;
-  auto* convertCmd = app.add_subcommand("convert", "Convert a scene to a scene document or binary glTF");
-  convertCmd->add_option("in", conv.in, "Scene document or interchange file")->required();
-  convertCmd->add_option("out", conv.out, "Output: .vscene or .glb")->required();
-  interchangeOptions(convertCmd, conv.interchange);
-
-  std::string inspectFile;
-  auto* inspect = app.add_subcommand("inspect", "Print the block tree of a .zef file");
-  inspect->add_option("file", inspectFile, "The .zef file")->required();
+  bool quiet = false, verbose = false, version = false;
+  AddGlobalOptions(app, common, quiet, verbose, version);
+  CLI::App* sub = app.add_subcommand(std::string(command->name), std::string(command->summary));
+  sub->fallthrough();
+  RunFunction run = command->setup(*sub);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
   } catch (const CLI::CallForHelp&) {
-    out << app.help();
-    return 0;
+    out << CommandHelp(*command);
+    return kExitOk;
   } catch (const CLI::ParseError& e) {
-    err << "vorlan: " << e.what() << "\n" << app.help();
-    return 2;
+    err << "vorlan " << command->name << ": " << e.what() << "\n" << SeeHelp(command->name) << "\n";
+    return kExitUsage;
   }
+  if (version) {
+    out << VersionLine() << "\n";
+    return kExitOk;
+  }
+  std::string name(command->name);
+  if (quiet && verbose) {
+    err << "vorlan " << name << ": --quiet and --verbose exclude each other\n" << SeeHelp(name) << "\n";
+    return kExitUsage;
+  }
+  common.verbosity = quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal;
 
+  Context ctx(name, common, out, err);
+  // No exception leaves a command: anything unexpected is a failure with its message.
   try {
-    if (*plugins) return RunPlugins(common, out, err);
-    if (*exportCmd) {
-      if (yes) exp.answer = true;
-      if (no) exp.answer = false;
-      return RunExport(common, exp, out, err);
-    }
-    if (*inspect) return RunInspect(inspectFile, out, err);
-    if (*convertCmd) return RunConvert(common, conv, out, err);
+    return run(ctx);
   } catch (const std::exception& e) {
-    err << "vorlan: " << e.what() << "\n";
-    return 1;
+    return ctx.Fail(e.what());
   }
-  return 2;
 }
 
 }  // namespace vorlan::cli

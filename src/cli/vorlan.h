@@ -6,10 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "command.h"
+
 namespace vorlan::cli {
 
 // Runs one command line (without the program name). Returns the process exit code:
-// 0 success, 1 the command failed, 2 bad usage.
+// kExitOk, kExitFailure or kExitUsage (command.h).
 int RunVorlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// "vorlan 1.2.3"
+std::string VersionLine();
+// The overview: usage, every command with its summary, the global options, the exit codes.
+std::string OverallHelp();
+// One command's own help: its arguments and options.
+std::string CommandHelp(const Command& command);
 
 }  // namespace vorlan::cli

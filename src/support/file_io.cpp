@@ -1,6 +1,8 @@
 #include "support/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,28 +48,122 @@ FileResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std
   return {true, {}};
 }
 
-FileResult WriteFileAtomic(const std::string& path, std::span<const uint8_t> data) {
+namespace {
+
+constexpr std::string_view kTempMark = ".tmp";
+
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// "<target>.tmp<pid>_<n>": a later write to the same target can tell which process left it.
+std::string TempName(const std::string& path) {
   static std::atomic<unsigned> counter{0};
-  std::string tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return {false, Describe(path, "cannot create")};
+  return path + std::string(kTempMark) + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+// The process id in a temporary name made by TempName for `base`, or 0.
+pid_t TempOwner(std::string_view entry, std::string_view base) {
+  if (entry.size() <= base.size() + kTempMark.size() || entry.substr(0, base.size()) != base ||
+      entry.substr(base.size(), kTempMark.size()) != kTempMark)
+    return 0;
+  std::string_view rest = entry.substr(base.size() + kTempMark.size());
+  std::size_t underscore = rest.find('_');
+  if (underscore == 0 || underscore == std::string_view::npos || underscore + 1 == rest.size()) return 0;
+  long long pid = 0;
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    if (i == underscore) continue;
+    if (rest[i] < '0' || rest[i] > '9') return 0;
+    if (i < underscore && (pid = pid * 10 + (rest[i] - '0')) > 0x7FFFFFFF) return 0;
+  }
+  return static_cast<pid_t>(pid);
+}
+
+// Temporary files that killed writers left beside `path`; those of live processes stay.
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  const std::string base = FileNamePart(path);
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* e = ::readdir(dir)) {
+    pid_t owner = TempOwner(e->d_name, base);
+    if (owner <= 0 || owner == ::getpid()) continue;
+    if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    ::unlinkat(::dirfd(dir), e->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
+bool WriteAll(int fd, std::span<const uint8_t> data) {
   std::size_t done = 0;
   while (done < data.size()) {
     ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      FileResult r{false, Describe(path, "write failed")};
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      return r;
-    }
+    if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  return ::fsync(fd) == 0;
+}
+
+// An unnamed file in the target's folder, given a temporary name only once it is complete:
+// a writer killed while writing leaves nothing behind. Nothing (fd -1) where the file
+// system cannot make unnamed files; the caller then writes a named temporary file.
+FileResult WriteUnnamed(const std::string& path, std::span<const uint8_t> data, const std::string& tmp,
+                        bool& unsupported) {
+  int fd = ::open(FolderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    unsupported = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL;
+    return {false, Describe(path, "cannot create")};
+  }
+  if (!WriteAll(fd, data)) {
+    FileResult r{false, Describe(path, "write failed")};
+    ::close(fd);
+    return r;
+  }
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    // Without /proc the unnamed file cannot be given a name: write a named one instead.
+    unsupported = errno == ENOENT;
+    FileResult r{false, Describe(path, "cannot create")};
+    ::close(fd);
+    return r;
+  }
+  if (::close(fd) != 0) {
     FileResult r{false, Describe(path, "write failed")};
     ::unlink(tmp.c_str());
     return r;
   }
+  return {true, {}};
+}
+
+FileResult WriteNamed(const std::string& path, std::span<const uint8_t> data, const std::string& tmp) {
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return {false, Describe(path, "cannot create")};
+  if (!WriteAll(fd, data)) {
+    FileResult r{false, Describe(path, "write failed")};
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return r;
+  }
+  if (::close(fd) != 0) {
+    FileResult r{false, Describe(path, "write failed")};
+    ::unlink(tmp.c_str());
+    return r;
+  }
+  return {true, {}};
+}
+
+}  // namespace
+
+FileResult WriteFileAtomic(const std::string& path, std::span<const uint8_t> data) {
+  RemoveStaleTemporaries(path);
+  const std::string tmp = TempName(path);
+  bool unsupported = false;
+  FileResult written = WriteUnnamed(path, data, tmp, unsupported);
+  if (!written && unsupported) written = WriteNamed(path, data, tmp);
+  if (!written) return written;
   if (::rename(tmp.c_str(), path.c_str()) != 0) {
     FileResult r{false, Describe(path, "cannot replace")};
     ::unlink(tmp.c_str());

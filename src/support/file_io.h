@@ -19,7 +19,10 @@ FileResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
                          std::size_t maxBytes = std::size_t(1) << 31);
 
 // Writes `data` to a temporary file beside `path` and renames it over `path` once it is
-// complete and flushed, so a failed write never destroys the previous file.
+// complete and flushed, so a failed write never destroys the previous file. The temporary
+// file has no name while it is written where the file system allows it, so a killed writer
+// leaves nothing behind; elsewhere it is "<path>.tmp<pid>_<n>", and the next write to `path`
+// removes those whose process is gone.
 FileResult WriteFileAtomic(const std::string& path, std::span<const uint8_t> data);
 FileResult WriteFileAtomic(const std::string& path, const std::string& text);
 

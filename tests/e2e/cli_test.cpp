@@ -9,28 +9,12 @@
 #include <filesystem>
 #include <string>
 
+#include "run_vorlan.h"
 #include "support/file_io.h"
 #include "zef/inspect.h"
 
 namespace vorlan::testing {
 namespace {
-
-struct RunResult {
-  int exitCode = -1;
-  std::string out;  // standard output and standard error together
-};
-
-RunResult RunVorlan(const std::string& args) {
-  std::string cmd = std::string(VORLAN_EXE) + " --plugin-dir " + VORLAN_PLUGIN_DIR + " " + args + " 2>&1";
-  RunResult r;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) r.out.append(buf.data(), n);
-  int status = ::pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
 
 class CliTest : public ::testing::Test {
  protected:
@@ -83,7 +67,7 @@ TEST_F(CliTest, SampleExportsAndInspectsAndExportsAgainIdentically) {
 
 TEST_F(CliTest, BadInputGivesAMessageAndAFailureCode) {
   RunResult missing = RunVorlan("export " + dir + "/nope.vscene " + dir + "/x.zef");
-  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.out.find("nope.vscene"), std::string::npos) << missing.out;
 
   std::string junk = dir + "/junk.zef";
@@ -106,7 +90,7 @@ TEST_F(CliTest, MalformedDocumentNamesFileAndPathAndWritesNothing) {
       std::string(
           R"({"version": 1, "nodes": [{"name": "a", "object": {"type": "mesh", "mesh": {"verts": [[0,0,0]], "faces": [[0, 1, 2]]}}}]})")));
   RunResult r = RunVorlan("export " + doc + " " + dir + "/bad.zef");
-  EXPECT_EQ(r.exitCode, 2) << r.out;
+  EXPECT_EQ(r.exitCode, 1) << r.out;
   EXPECT_NE(r.out.find(doc + ": "), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("nodes[0]"), std::string::npos) << r.out;
   EXPECT_FALSE(support::FileExists(dir + "/bad.zef"));

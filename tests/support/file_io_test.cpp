@@ -1,0 +1,83 @@
+// Atomic writes: the previous file survives a failure, and no temporary file outlives its
+// writer for long.
+#include "support/file_io.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+namespace vorlan::support {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileIoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vorlan_file_io_XXXXXX";
+    dir = ::mkdtemp(tmpl);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  std::set<std::string> Entries() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+  }
+  std::string Read(const std::string& path) const {
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(ReadWholeFile(path, bytes));
+    return std::string(bytes.begin(), bytes.end());
+  }
+  std::string dir;
+};
+
+// A process id that belonged to a process that has ended.
+pid_t DeadPid() {
+  pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return child;
+}
+
+TEST_F(FileIoTest, ReplacesTheTargetAndLeavesNothingElse) {
+  const std::string target = dir + "/out.bin";
+  ASSERT_TRUE(WriteFileAtomic(target, std::string("first")));
+  ASSERT_TRUE(WriteFileAtomic(target, std::string("second, longer")));
+  EXPECT_EQ(Read(target), "second, longer");
+  EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
+
+  // A missing folder is an error that names the target and creates nothing.
+  FileResult r = WriteFileAtomic(dir + "/no/such/out.bin", std::string("x"));
+  EXPECT_FALSE(r);
+  EXPECT_NE(r.error.find("no/such/out.bin"), std::string::npos) << r.error;
+  EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
+}
+
+TEST_F(FileIoTest, RemovesTemporariesOfDeadWritersOnly) {
+  const std::string target = dir + "/scene.zef";
+  const std::string dead = "scene.zef.tmp" + std::to_string(DeadPid()) + "_3";
+  const std::string live = "scene.zef.tmp" + std::to_string(::getppid()) + "_0";
+  // Names that only look alike belong to someone else and stay.
+  const std::set<std::string> others = {"scene.zef.tmp",     "scene.zef.tmpx_1", "other.zef.tmp1_1",
+                                        "scene.zef.tmp12_",  "scene.zef.tmp_12", "scene.zef.tmp99999999999_1",
+                                        "scene.zef.tmp1_1x", "xscene.zef.tmp1_1"};
+  for (const std::string& name : others) ASSERT_TRUE(WriteFileAtomic(dir + "/" + name, std::string("keep")));
+  ASSERT_TRUE(WriteFileAtomic(dir + "/" + dead, std::string("stale")));
+  ASSERT_TRUE(WriteFileAtomic(dir + "/" + live, std::string("busy")));
+
+  ASSERT_TRUE(WriteFileAtomic(target, std::string("new")));
+  std::set<std::string> expected = others;
+  expected.insert(live);
+  expected.insert("scene.zef");
+  EXPECT_EQ(Entries(), expected);
+}
+
+}  // namespace
+}  // namespace vorlan::support
