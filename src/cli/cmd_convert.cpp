@@ -70,7 +70,8 @@ class ScratchFolder {
 int RunConvert(Context& ctx, const ConvertOptions& o) {
   const std::string ext = LowerExtension(o.out);
   if (ext != "vscene" && ext != "glb")
-    return ctx.Usage("\"" + o.out + "\": convert writes .vscene or .glb files");
+    // Like an extension no exporter writes: the line is well formed, the output is impossible.
+    return ctx.Fail("\"" + o.out + "\": convert writes .vscene or .glb files");
   const std::string inputs[] = {o.in};
   if (auto problem = OutputIsAnInput(o.out, inputs)) return ctx.Fail(*problem);
   // A document names its textures, so embedded images go beside it; a .glb embeds them again.

@@ -74,8 +74,6 @@ TEST(Conventions, UsageErrorsAreOneLineAndExitTwo) {
        "--help`\n"},
       {{"convert", "a.obj", "b.glb", "--up", "x"},
        "vorlan convert: --up: expected one of y, z, Y, Z, got \"x\"\nsee `vorlan convert --help`\n"},
-      {{"convert", "a.obj", "b.txt"},
-       "vorlan convert: \"b.txt\": convert writes .vscene or .glb files\nsee `vorlan convert --help`\n"},
       {{"-q", "-v", "plugins"},
        "vorlan plugins: --quiet and --verbose exclude each other\nsee `vorlan plugins --help`\n"},
   };
@@ -110,6 +108,10 @@ TEST(Conventions, FailuresExitOneAndQuietKeepsOnlyErrors) {
   EXPECT_EQ(missing.code, 1);
   EXPECT_EQ(missing.err.rfind("vorlan inspect: ", 0), 0u) << missing.err;
   EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
+
+  Outcome txt = Invoke({"convert", "a.obj", "b.txt"});
+  EXPECT_EQ(txt.code, 1);
+  EXPECT_EQ(txt.err, "vorlan convert: \"b.txt\": convert writes .vscene or .glb files\n");
 
   Outcome quiet = Invoke({"convert", "/nonexistent/a.vscene", "/nonexistent/b.glb", "-q"});
   EXPECT_EQ(quiet.code, 1);
