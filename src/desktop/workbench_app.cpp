@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <ostream>
 
-#include "commands.h"
 #include "desktop/main_window.h"
+#include "plugin_folder.h"
 #include "workbench/materials_document.h"
 
 namespace vorlan::desktop {
