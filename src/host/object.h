@@ -40,6 +40,14 @@ class Object : public Animatable {
   virtual std::optional<CameraState> EvalCameraState(TimeValue /*t*/) const { return std::nullopt; }
   virtual std::optional<LightState> EvalLightState(TimeValue /*t*/) const { return std::nullopt; }
 
+  // Import services for objects the host created: the editable mesh of a triangle-mesh
+  // object (null for others), a camera's and a light's settings (the light's kind stays
+  // that of its class) and a dummy's box. False when the object is not of that kind.
+  virtual Mesh* GetEditableMesh() { return nullptr; }
+  virtual bool SetCameraState(const CameraState& /*state*/) { return false; }
+  virtual bool SetLightState(const LightState& /*state*/) { return false; }
+  virtual bool SetDummyBox(const Box3& /*box*/) { return false; }
+
   // The name under which the host lists the object's class ("Box", "Vexa Light", ...).
   virtual std::string ClassName() const = 0;
 };

@@ -171,6 +171,7 @@ class MeshObject : public SceneObject {
   bool CanConvertToTriMesh() const override { return true; }
   std::optional<host::Mesh> ConvertToTriMesh(host::TimeValue) const override { return mesh; }
   host::Box3 GetBoundingBox(host::TimeValue) const override { return mesh.Bounds(); }
+  host::Mesh* GetEditableMesh() override { return &mesh; }
 
   host::Mesh mesh;
 };

@@ -1,0 +1,58 @@
+#include "mapwright/utility.h"
+
+#include <algorithm>
+
+namespace vorlan::mapwright {
+
+const host::StringTable& MapwrightStrings() {
+  static const host::StringTable strings{
+      {host::IDS_LIBDESCRIPTION, "Vorlan texture-coordinate editor"},
+      {host::IDS_CLASS_NAME, "Mapwright"},
+      {host::IDS_CATEGORY, "Vorlan Utilities"},
+  };
+  return strings;
+}
+
+host::DialogModel RollupPage() {
+  host::DialogModel m;
+  m.title = "params";
+  m.controls = {
+      {.id = kRollupPicture, .kind = host::ControlKind::Static, .label = "Mapwright"},
+      {.id = kRollupTexture, .kind = host::ControlKind::Button, .label = "Texture!"},
+      {.id = kRollupClose, .kind = host::ControlKind::Button, .label = "Close"},
+  };
+  return m;
+}
+
+void MapwrightUtility::BeginEditParams(host::Interface& ip) {
+  ip_ = &ip;
+  settings_ = LoadSettings(ip);
+}
+
+void MapwrightUtility::EndEditParams(host::Interface& ip) {
+  session_.reset();
+  SaveSettings(ip, settings_);
+  ip_ = nullptr;
+}
+
+Session* MapwrightUtility::OpenWindow() {
+  if (!ip_) return nullptr;
+  if (!session_) session_ = std::make_unique<Session>(*ip_, settings_);
+  session_->tool = Tool::None;
+  return session_.get();
+}
+
+void MapwrightUtility::CloseWindow(int left, int top, int width, int height) {
+  session_.reset();
+  settings_.windowLeft = left;
+  settings_.windowTop = top;
+  settings_.windowWidth = std::max(width, kMinWindowWidth);
+  settings_.windowHeight = std::max(height, kMinWindowHeight);
+}
+
+MapwrightUtility& TheMapwrightUtility() {
+  static MapwrightUtility utility;
+  return utility;
+}
+
+}  // namespace vorlan::mapwright
