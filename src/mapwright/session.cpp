@@ -61,11 +61,13 @@ UvTexture Session::LoadTexture(host::Texmap* map) {
   return t;
 }
 
-bool Session::Reload() {
+bool Session::Reload() { return ReloadNode(FirstSelectedNode(ip_)); }
+
+bool Session::ReloadNode(host::Node* node) {
   if (UvTexture* t = editor.CurrentTexture()) mapChannel_ = t->mapChannel;
   editor = UvEditor{};
   images.Clear();
-  node_ = FirstSelectedNode(ip_);
+  node_ = node;
   if (!node_) {
     Show({"Select object to texture, please.", "Info"});
     return false;

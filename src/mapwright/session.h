@@ -45,6 +45,8 @@ class Session {
   // faces by the settings' method, their groups, textures and pictures. Messages go to the
   // user; false when there is nothing to edit.
   bool Reload();
+  // The same for a given node, selected or not.
+  bool ReloadNode(host::Node* node);
   // The method and axis radio buttons: stored in the settings, then a reload.
   bool SetMethod(MapMethod method, int axis);
   // "Update Max UVWs": the current texture's coordinates into the mesh; the views redrawn.
@@ -79,6 +81,8 @@ class Session {
   std::string FacesCountText() const { return std::to_string(editor.model.faces.size()); }
   std::string QuickModeText() const { return quickMode ? "On" : "Off"; }
   int MapChannel();
+  // The channel the host's mapping is read from at the next reload.
+  void SetMapChannel(int channel) { mapChannel_ = channel; }
   // The cursor in texture space ("U:", "V:").
   double CursorU() const { return cursorU_; }
   double CursorV() const { return cursorV_; }
