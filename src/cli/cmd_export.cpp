@@ -7,6 +7,7 @@
 #include "output_safety.h"
 #include "plugin_folder.h"
 #include "scene_loading.h"
+#include "support/file_io.h"
 #include "workbench/plugin_loader.h"
 #include "workbench/user_interface.h"
 #include "workbench/workbench.h"
@@ -15,11 +16,18 @@ namespace vorlan::cli {
 
 namespace {
 
+// KeyExport.cfg: version 1, then the "selected only" and "hierarchy" bytes.
+bool WriteKeyExportChoice(const std::string& cfgDir, bool selectedOnly, bool hierarchy) {
+  const std::vector<uint8_t> bytes = {1, 0, 0, 0, uint8_t(selectedOnly ? 1 : 0), uint8_t(hierarchy ? 1 : 0)};
+  return support::WriteFileAtomic(support::NativePath(cfgDir + "/KeyExport.cfg"), bytes).ok;
+}
+
 struct ExportOptions {
   std::string scene;
   std::string out;
   std::string plugin;  // class name or internal name; empty: by the output's extension
   bool selected = false;
+  bool hierarchy = false;  // KeyExport: the selected nodes with their descendants
   bool interactive = false;
   bool yes = false;
   bool no = false;
@@ -89,6 +97,14 @@ int RunExport(Context& ctx, const ExportOptions& o) {
 
   auto exporter = loader.CreateExporter(*exporterClass);
   if (!exporter) return ctx.Fail("the exporter \"" + exporterClass->className + "\" could not be created");
+  if (exporterClass->classId == host::kKeyExportClassId) {
+    // KeyExport takes its choice of nodes from its configuration file, not the call: the
+    // command line's flags are written there, so every run exports what it says.
+    if (!WriteKeyExportChoice(wb.GetPlugCfgDir(), o.selected || o.hierarchy, o.hierarchy))
+      return ctx.Fail("cannot write the exporter settings in \"" + wb.GetPlugCfgDir() + "\"");
+  } else if (o.hierarchy) {
+    ctx.Warn("--hierarchy: " + exporterClass->className + " has no such option");
+  }
   uint32_t options = o.selected ? 1u : 0u;
   int ok = exporter->DoExport(o.out.c_str(), wb, !o.interactive, options);
   if (!ok) return ctx.Fail(exporterClass->className + " failed to export \"" + o.out + "\"");
@@ -102,6 +118,7 @@ RunFunction Setup(CLI::App& app) {
   app.add_option("out", o->out, "Output file; its extension chooses the exporter")->required();
   app.add_option("--plugin", o->plugin, "Exporter by class name");
   app.add_flag("--selected", o->selected, "Export the selected nodes only");
+  app.add_flag("--hierarchy", o->hierarchy, "With KeyExport: the selected nodes and all their descendants");
   app.add_flag("--interactive", o->interactive, "Show the exporter's dialogs and ask on the console");
   auto* yes = app.add_flag("--yes", o->yes, "Answer every question with Yes");
   app.add_flag("--no", o->no, "Answer every question with No")->excludes(yes);

@@ -3,6 +3,8 @@
 #include <ostream>
 
 #include "command.h"
+#include "keyimport/manm_inspect.h"
+#include "scene_loading.h"
 #include "support/file_io.h"
 #include "zef/inspect.h"
 #include "zef/reader.h"
@@ -18,6 +20,11 @@ struct InspectOptions {
 int RunInspect(Context& ctx, const InspectOptions& o) {
   std::vector<uint8_t> bytes;
   if (auto r = support::ReadWholeFile(o.file, bytes); !r) return ctx.Fail(r.error);
+  if (LowerExtension(o.file) == "manm") {
+    manm::InspectResult r = manm::InspectManm(bytes);
+    ctx.Out() << r.text;
+    return r.ok ? kExitOk : ctx.Fail("\"" + o.file + "\" is damaged: " + r.error);
+  }
   ctx.Out() << zef::InspectZef(bytes);
   // The tree is printed as far as it goes; a damaged file still fails, so scripts notice.
   zef::ZefFile parsed;
@@ -29,12 +36,13 @@ int RunInspect(Context& ctx, const InspectOptions& o) {
 
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<InspectOptions>();
-  app.add_option("file", o->file, "The .zef file")->required();
+  app.add_option("file", o->file, "The .zef or .manm file")->required();
   return [o](Context& ctx) { return RunInspect(ctx, *o); };
 }
 
 const CommandRegistration registration{
-    {"inspect", "Print the block tree of a .zef file", Setup, ".zef", "the block tree, on standard output"}};
+    {"inspect", "Print the block tree of a .zef file or the keys of a .manm file", Setup, ".zef, .manm",
+     "the block tree or the keys, on standard output"}};
 
 }  // namespace
 
