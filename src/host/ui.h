@@ -65,6 +65,7 @@ struct FilePickerRequest {
   std::string filter;       // e.g. "Zef files (*.zef)|*.zef"
   std::string initialPath;
   bool save = false;
+  std::string defaultExt;  // added to a typed name without an extension; empty: none
 };
 
 class UserInterface {
@@ -76,6 +77,11 @@ class UserInterface {
   virtual std::unique_ptr<ModelessWindow> OpenModeless(const DialogModel& model) = 0;
   virtual std::optional<std::string> PickFile(const FilePickerRequest& request) = 0;
   virtual std::optional<std::string> PickFolder(const std::string& title) = 0;
+  // The system sound of a message box of that icon, without a box.
+  virtual void Beep(Icon /*sound*/) {}
+  // The open utility's rollup pages changed (opened, updated, or all closed: empty). A user
+  // interface with a command panel redraws it; presses reach the host's panel, not this.
+  virtual void ShowRollups(const std::vector<const DialogModel*>& /*pages*/) {}
 };
 
 }  // namespace vorlan::host
