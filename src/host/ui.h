@@ -22,7 +22,10 @@ struct MessageBoxRequest {
   bool topmost = false;  // foreground and topmost
 };
 
-enum class ControlKind { Static, Group, Edit, MultiLineEdit, CheckBox, RadioButton, Button, ProgressBar, ListBox, ComboBox };
+// A ListView shows `items` as rows of tab-separated cells under `columns`, each row with a
+// check box (`checks`, one 0/1 per row) when `checks` is not empty; `value` is the selected
+// row, -1 for none.
+enum class ControlKind { Static, Group, Edit, MultiLineEdit, CheckBox, RadioButton, Button, ProgressBar, ListBox, ComboBox, ListView };
 
 struct DialogControl {
   int id = 0;
@@ -35,6 +38,9 @@ struct DialogControl {
   bool readOnly = false;
   bool enabled = true;
   std::vector<std::string> items;  // list and combo boxes
+  std::vector<std::string> columns;  // list views: headings
+  std::vector<int> columnWidths;     // list views: pixels per column
+  std::vector<int> checks;           // list views with check boxes
 };
 
 // A dialog as a model: the plug-in fills the controls, the host runs it and sets `result`

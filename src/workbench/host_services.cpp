@@ -195,8 +195,9 @@ void Workbench::CloseUtility() { utilities_.RequestClose(); }
 // ---------------------------------------------------------------------------------------
 // Scene operations
 
-SceneNode& Workbench::CreateNode(std::string name, SceneNode* parent) {
+SceneNode& Workbench::CreateNode(std::string name, SceneNode* parent, std::shared_ptr<SceneObject> object) {
   SceneNode& node = scene_.CreateNode(std::move(name), parent);
+  if (object) node.SetObject(std::move(object));
   Notify({.code = host::kNotifyNodeCreated, .node = &node});
   return node;
 }

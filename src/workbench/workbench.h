@@ -81,7 +81,8 @@ class Workbench : public host::Interface {
 
   // Scene operations of the workbench's own, each sending the host's notifications to the
   // plug-ins that registered for them.
-  SceneNode& CreateNode(std::string name, SceneNode* parent = nullptr);
+  // A new node with its object, which listeners see already in place.
+  SceneNode& CreateNode(std::string name, SceneNode* parent = nullptr, std::shared_ptr<SceneObject> object = nullptr);
   void RenameNode(SceneNode& node, std::string name);
   // Deletes the nodes with their subtrees, after telling every listener which nodes go.
   void DeleteNodes(const std::vector<SceneNode*>& nodes);
