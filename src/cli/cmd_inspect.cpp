@@ -3,6 +3,8 @@
 #include <ostream>
 
 #include "command.h"
+#include "scene_loading.h"
+#include "shoteditor/inspect_shd.h"
 #include "support/file_io.h"
 #include "zef/inspect.h"
 #include "zef/reader.h"
@@ -18,6 +20,12 @@ struct InspectOptions {
 int RunInspect(Context& ctx, const InspectOptions& o) {
   std::vector<uint8_t> bytes;
   if (auto r = support::ReadWholeFile(o.file, bytes); !r) return ctx.Fail(r.error);
+  if (LowerExtension(o.file) == "shd") {
+    shoteditor::ShdListing listing = shoteditor::InspectShd(bytes);
+    if (!listing.ok) return ctx.Fail("\"" + o.file + "\": " + listing.text.substr(0, listing.text.size() - 1));
+    ctx.Out() << listing.text;
+    return kExitOk;
+  }
   ctx.Out() << zef::InspectZef(bytes);
   // The tree is printed as far as it goes; a damaged file still fails, so scripts notice.
   zef::ZefFile parsed;
@@ -29,12 +37,12 @@ int RunInspect(Context& ctx, const InspectOptions& o) {
 
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<InspectOptions>();
-  app.add_option("file", o->file, "The .zef file")->required();
+  app.add_option("file", o->file, "The .zef or .shd file")->required();
   return [o](Context& ctx) { return RunInspect(ctx, *o); };
 }
 
 const CommandRegistration registration{
-    {"inspect", "Print the block tree of a .zef file", Setup, ".zef", "the block tree, on standard output"}};
+    {"inspect", "Print the block tree of a .zef file or the cuts of a .shd file", Setup, ".zef, .shd", "the block tree, on standard output"}};
 
 }  // namespace
 
