@@ -5,6 +5,7 @@
 #include "command.h"
 #include "keyimport/manm_inspect.h"
 #include "scene_loading.h"
+#include "shoteditor/inspect_shd.h"
 #include "support/file_io.h"
 #include "zef/inspect.h"
 #include "zef/reader.h"
@@ -17,32 +18,57 @@ struct InspectOptions {
   std::string file;
 };
 
-int RunInspect(Context& ctx, const InspectOptions& o) {
-  std::vector<uint8_t> bytes;
-  if (auto r = support::ReadWholeFile(o.file, bytes); !r) return ctx.Fail(r.error);
-  if (LowerExtension(o.file) == "manm") {
-    manm::InspectResult r = manm::InspectManm(bytes);
-    ctx.Out() << r.text;
-    return r.ok ? kExitOk : ctx.Fail("\"" + o.file + "\" is damaged: " + r.error);
-  }
+int InspectManmFile(Context& ctx, const std::string& file, const std::vector<uint8_t>& bytes) {
+  manm::InspectResult r = manm::InspectManm(bytes);
+  ctx.Out() << r.text;
+  return r.ok ? kExitOk : ctx.Fail("\"" + file + "\" is damaged: " + r.error);
+}
+
+int InspectShdFile(Context& ctx, const std::string& file, const std::vector<uint8_t>& bytes) {
+  shoteditor::ShdListing listing = shoteditor::InspectShd(bytes);
+  if (!listing.ok) return ctx.Fail("\"" + file + "\": " + listing.text.substr(0, listing.text.size() - 1));
+  ctx.Out() << listing.text;
+  return kExitOk;
+}
+
+int InspectZefFile(Context& ctx, const std::string& file, const std::vector<uint8_t>& bytes) {
   ctx.Out() << zef::InspectZef(bytes);
   // The tree is printed as far as it goes; a damaged file still fails, so scripts notice.
   zef::ZefFile parsed;
   zef::ZefResult result = zef::ParseZef(bytes, parsed);
-  if (result != zef::ZefResult::kSuccess)
-    return ctx.Fail("\"" + o.file + "\" is damaged: " + zef::ToString(result));
+  if (result != zef::ZefResult::kSuccess) return ctx.Fail("\"" + file + "\" is damaged: " + zef::ToString(result));
   return kExitOk;
+}
+
+// What each file kind is inspected with, by extension; anything else is read as a .zef.
+using Inspector = int (*)(Context&, const std::string&, const std::vector<uint8_t>&);
+struct InspectorEntry {
+  const char* extension;
+  Inspector inspect;
+};
+constexpr InspectorEntry kInspectors[] = {
+    {"manm", InspectManmFile},
+    {"shd", InspectShdFile},
+};
+
+int RunInspect(Context& ctx, const InspectOptions& o) {
+  std::vector<uint8_t> bytes;
+  if (auto r = support::ReadWholeFile(o.file, bytes); !r) return ctx.Fail(r.error);
+  const std::string ext = LowerExtension(o.file);
+  for (const InspectorEntry& e : kInspectors)
+    if (ext == e.extension) return e.inspect(ctx, o.file, bytes);
+  return InspectZefFile(ctx, o.file, bytes);
 }
 
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<InspectOptions>();
-  app.add_option("file", o->file, "The .zef or .manm file")->required();
+  app.add_option("file", o->file, "The file to inspect (.zef, .manm, .shd)")->required();
   return [o](Context& ctx) { return RunInspect(ctx, *o); };
 }
 
 const CommandRegistration registration{
-    {"inspect", "Print the block tree of a .zef file or the keys of a .manm file", Setup, ".zef, .manm",
-     "the block tree or the keys, on standard output"}};
+    {"inspect", "Print what a file holds: a .zef block tree, .manm keys, .shd cuts", Setup, ".zef, .manm, .shd",
+     "the file's contents, on standard output"}};
 
 }  // namespace
 

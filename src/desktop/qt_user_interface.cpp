@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QThread>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <memory>
 #include <mutex>
@@ -121,6 +122,22 @@ void ModelDialog::Build() {
         w = l;
         break;
       }
+      case ControlKind::ListView: {
+        auto* t = new QTreeWidget(this);
+        t->setRootIsDecorated(false);
+        t->setColumnCount(static_cast<int>(c.columns.size()));
+        QStringList headings;
+        for (const std::string& h : c.columns) headings << QString::fromStdString(h);
+        t->setHeaderLabels(headings);
+        for (std::size_t i = 0; i < c.columnWidths.size(); ++i) t->setColumnWidth(static_cast<int>(i), c.columnWidths[i]);
+        for (std::size_t row = 0; row < c.items.size(); ++row) {
+          auto* item = new QTreeWidgetItem(t, QString::fromStdString(c.items[row]).split('\t'));
+          if (row < c.checks.size()) item->setCheckState(0, c.checks[row] ? Qt::Checked : Qt::Unchecked);
+        }
+        if (c.value >= 0 && c.value < t->topLevelItemCount()) t->setCurrentItem(t->topLevelItem(c.value));
+        w = t;
+        break;
+      }
       case ControlKind::ComboBox: {
         auto* cb = new QComboBox(this);
         for (const std::string& item : c.items) cb->addItem(QString::fromStdString(item));
@@ -169,6 +186,14 @@ host::DialogModel ModelDialog::Values() const {
       case ControlKind::ComboBox:
         c.value = static_cast<QComboBox*>(w)->currentIndex();
         break;
+      case ControlKind::ListView: {
+        auto* t = static_cast<QTreeWidget*>(w);
+        c.value = t->indexOfTopLevelItem(t->currentItem());
+        for (std::size_t row = 0; row < c.checks.size(); ++row)
+          if (QTreeWidgetItem* item = t->topLevelItem(static_cast<int>(row)))
+            c.checks[row] = item->checkState(0) == Qt::Checked ? 1 : 0;
+        break;
+      }
       case ControlKind::ProgressBar:
         c.value = static_cast<QProgressBar*>(w)->value();
         break;

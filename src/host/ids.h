@@ -74,6 +74,12 @@ inline constexpr uint32_t kHostApiVersion = 0x56520001;
 using TimeValue = int32_t;
 inline constexpr int kTicksPerSecond = 4800;
 
+// A span of time from start to end, both included.
+struct Interval {
+  TimeValue start = 0, end = 0;
+  friend constexpr bool operator==(Interval, Interval) = default;
+};
+
 }  // namespace vorlan::host
 
 template <>

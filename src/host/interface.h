@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "host/node.h"
+#include "host/notify.h"
+#include "host/rollup.h"
 #include "host/ui.h"
+#include "host/view.h"
 
 namespace vorlan::host {
 
@@ -77,6 +80,49 @@ class Interface {
   // Whether the user asked to cancel; SetCancel(false) withdraws the request.
   virtual bool GetCancel() { return false; }
   virtual void SetCancel(bool /*cancel*/) {}
+
+  // The services below have defaults that describe a host without animation, viewports or a
+  // command panel (a test double); the workbench implements every one of them.
+
+  // Playback advances the current time frame by frame over the animation range, starting
+  // again at its start after its end, until it is ended.
+  virtual void StartAnimPlayback() {}
+  virtual void EndAnimPlayback() {}
+  virtual bool IsAnimPlaying() const { return false; }
+  virtual void RegisterTimeChangeCallback(TimeChangeCallback* /*callback*/) {}
+  virtual void UnRegisterTimeChangeCallback(TimeChangeCallback* /*callback*/) {}
+
+  // Scene notifications of one code; a registration is undone with the same three values.
+  virtual bool RegisterNotification(NotifyProc /*proc*/, void* /*param*/, int /*code*/) { return false; }
+  virtual bool UnRegisterNotification(NotifyProc /*proc*/, void* /*param*/, int /*code*/) { return false; }
+
+  // The active viewport, until it is released.
+  virtual ViewExp* GetActiveViewport() { return nullptr; }
+  virtual void ReleaseViewport(ViewExp* /*view*/) {}
+
+  // Selection. Changes between HoldBegin and HoldAccept become one step of the host's undo
+  // under the accepted name; HoldCancel keeps the changes without an undo step.
+  virtual int GetSelNodeCount() { return 0; }
+  virtual Node* GetSelNode(int /*i*/) { return nullptr; }
+  virtual void ClearSelection() {}
+  virtual void SelectNode(Node* /*node*/, bool /*clearSelection*/ = true) {}
+  virtual void HoldBegin() {}
+  virtual void HoldAccept(const std::string& /*name*/) {}
+  virtual void HoldCancel() {}
+
+  // The command panel of an open utility: its rollup pages, and closing the utility (which
+  // the host does once the current button handler has returned).
+  virtual RollupPage* AddRollupPage(const DialogModel& /*page*/, RollupHandler& /*handler*/) {
+    return nullptr;
+  }
+  virtual void DeleteRollupPage(RollupPage* /*page*/) {}
+  virtual void CloseUtility() {}
+
+  // The host's keyboard shortcuts; a plug-in turns them off while its text field has the
+  // keyboard, so that typing does not trigger them.
+  virtual void EnableAccelerators() {}
+  virtual void DisableAccelerators() {}
+  virtual bool GetAcceleratorsEnabled() const { return true; }
 };
 
 }  // namespace vorlan::host

@@ -22,7 +22,10 @@ struct MessageBoxRequest {
   bool topmost = false;  // foreground and topmost
 };
 
-enum class ControlKind { Static, Group, Edit, MultiLineEdit, CheckBox, RadioButton, Button, ProgressBar, ListBox, ComboBox };
+// A ListView shows `items` as rows of tab-separated cells under `columns`, each row with a
+// check box (`checks`, one 0/1 per row) when `checks` is not empty; `value` is the selected
+// row, -1 for none.
+enum class ControlKind { Static, Group, Edit, MultiLineEdit, CheckBox, RadioButton, Button, ProgressBar, ListBox, ComboBox, ListView };
 
 struct DialogControl {
   int id = 0;
@@ -35,6 +38,9 @@ struct DialogControl {
   bool readOnly = false;
   bool enabled = true;
   std::vector<std::string> items;  // list and combo boxes
+  std::vector<std::string> columns;  // list views: headings
+  std::vector<int> columnWidths;     // list views: pixels per column
+  std::vector<int> checks;           // list views with check boxes
 };
 
 // A dialog as a model: the plug-in fills the controls, the host runs it and sets `result`
@@ -65,6 +71,7 @@ struct FilePickerRequest {
   std::string filter;       // e.g. "Zef files (*.zef)|*.zef"
   std::string initialPath;
   bool save = false;
+  std::string defaultExt;  // added to a typed name without an extension; empty: none
 };
 
 class UserInterface {
@@ -76,6 +83,11 @@ class UserInterface {
   virtual std::unique_ptr<ModelessWindow> OpenModeless(const DialogModel& model) = 0;
   virtual std::optional<std::string> PickFile(const FilePickerRequest& request) = 0;
   virtual std::optional<std::string> PickFolder(const std::string& title) = 0;
+  // The system sound of a message box of that icon, without a box.
+  virtual void Beep(Icon /*sound*/) {}
+  // The open utility's rollup pages changed (opened, updated, or all closed: empty). A user
+  // interface with a command panel redraws it; presses reach the host's panel, not this.
+  virtual void ShowRollups(const std::vector<const DialogModel*>& /*pages*/) {}
 };
 
 }  // namespace vorlan::host

@@ -494,6 +494,18 @@ void Scene::DeleteNode(SceneNode& node) {
   std::erase_if(nodes_, [&](const std::unique_ptr<SceneNode>& n) { return isDoomed(n.get()); });
 }
 
+void Scene::Clear() {
+  while (!root_->children_.empty()) DeleteNode(*root_->children_.back());
+  root_->appData.Clear();
+  properties.clear();
+  hostVersion = 100;
+  animStart = 0;
+  animEnd = 100 * 160;
+  frameRate = 30;
+  currentTime = 0;
+  activeViewCamera.clear();
+}
+
 SceneNode* Scene::FindNode(std::string_view name) {
   if (root_->GetName() == name) return root_;
   SceneNode* found = nullptr;

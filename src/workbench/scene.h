@@ -359,6 +359,9 @@ class Scene {
   // Every node but the root, depth first, children in order.
   std::vector<SceneNode*> AllNodes();
   std::vector<const SceneNode*> AllNodes() const;
+  // Deletes every node but the root and puts the properties, the animation settings and the
+  // active view back to those of a new scene.
+  void Clear();
   // Number of nodes, the root included.
   std::size_t NodeCount() const { return nodes_.size(); }
   // Every distinct object referenced by a node, in AllNodes() order of first reference.

@@ -422,6 +422,18 @@ std::optional<std::string> ConsoleUI::PickFolder(const std::string& title) {
   return path;
 }
 
+void ConsoleUI::ShowRollups(const std::vector<const DialogModel*>& pages) {
+  std::lock_guard lock(*outMutex_);
+  for (const DialogModel* page : pages) {
+    err_ << "[" << page->title << "]";
+    for (const auto& c : page->controls)
+      if (c.kind == ControlKind::Button || c.kind == ControlKind::CheckBox)
+        err_ << " <" << c.label << (c.enabled ? "" : " (disabled)") << ">";
+    err_ << '\n';
+  }
+  err_.flush();
+}
+
 // ---------------------------------------------------------------------------------------
 // ScriptedUI
 
@@ -543,6 +555,17 @@ std::optional<std::string> ScriptedUI::PickFolder(const std::string& title) {
   auto p = std::move(pathQueue_.front());
   pathQueue_.pop_front();
   return p;
+}
+
+void ScriptedUI::Beep(host::Icon sound) {
+  std::lock_guard lock(mutex);
+  beeps.push_back(sound);
+}
+
+void ScriptedUI::ShowRollups(const std::vector<const DialogModel*>& pages) {
+  std::lock_guard lock(mutex);
+  rollups.clear();
+  for (const DialogModel* page : pages) rollups.push_back(*page);
 }
 
 std::vector<ModelessRecord> ScriptedUI::Windows() const {

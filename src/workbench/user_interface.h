@@ -59,6 +59,8 @@ class ConsoleUI : public host::UserInterface {
   std::unique_ptr<host::ModelessWindow> OpenModeless(const host::DialogModel& model) override;
   std::optional<std::string> PickFile(const host::FilePickerRequest& request) override;
   std::optional<std::string> PickFolder(const std::string& title) override;
+  // Prints each page's title and its buttons.
+  void ShowRollups(const std::vector<const host::DialogModel*>& pages) override;
 
   const ConsoleOptions& Options() const { return options_; }
   void SetPolicy(AnswerPolicy policy) { options_.policy = policy; }
@@ -109,6 +111,8 @@ class ScriptedUI : public host::UserInterface {
   std::unique_ptr<host::ModelessWindow> OpenModeless(const host::DialogModel& model) override;
   std::optional<std::string> PickFile(const host::FilePickerRequest& request) override;
   std::optional<std::string> PickFolder(const std::string& title) override;
+  void Beep(host::Icon sound) override;
+  void ShowRollups(const std::vector<const host::DialogModel*>& pages) override;
 
   // Snapshots, safe while plug-in threads are still updating windows.
   std::vector<ModelessRecord> Windows() const;
@@ -120,6 +124,8 @@ class ScriptedUI : public host::UserInterface {
   std::vector<host::DialogModel> dialogs;  // as they were closed
   std::vector<host::FilePickerRequest> filePickers;
   std::vector<std::string> folderPickers;
+  std::vector<host::Icon> beeps;
+  std::vector<host::DialogModel> rollups;  // the pages as last shown
   mutable std::mutex mutex;
 
  private:

@@ -8,12 +8,16 @@
 // asked for.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/interface.h"
 #include "workbench/plugin_loader.h"
 #include "workbench/scene.h"
+#include "workbench/scene_document.h"
+#include "workbench/utilities_panel.h"
 #include "workbench/viewport.h"
 
 namespace vorlan::workbench {
@@ -26,10 +30,16 @@ class Workbench : public host::Interface {
  public:
   // The scene and the UI are borrowed and must outlive the workbench.
   Workbench(Scene& scene, host::UserInterface& ui);
+  // Closes the open utility first, while the host it was given is still whole.
+  ~Workbench() override;
 
   Scene& GetScene() { return scene_; }
-  // The loaded modules that ExportToFile runs; borrowed, may be null (then nothing exports).
-  void SetPlugins(const PluginLoader* plugins) { plugins_ = plugins; }
+  // The loaded modules that ExportToFile runs and the Utilities panel lists; borrowed, may be
+  // null (then nothing exports).
+  void SetPlugins(const PluginLoader* plugins) {
+    plugins_ = plugins;
+    utilities_.SetPlugins(plugins);
+  }
   const PluginLoader* Plugins() const { return plugins_; }
 
   // Folders; an empty text restores the default. A trailing separator is dropped.
@@ -55,6 +65,38 @@ class Workbench : public host::Interface {
   // Why the last ExportToFile returned false; empty after a success.
   const std::string& LastExportError() const { return lastExportError_; }
 
+  UtilitiesPanel& Utilities() { return utilities_; }
+
+  // Playback as the workbench runs it: a window's clock, a command or a test calls
+  // StepPlayback once per frame while playing. It moves the current time one frame on,
+  // after the range's end back to its start. False (and nothing moves) when not playing.
+  bool StepPlayback();
+  // The active viewport's view type; a camera view comes from SetViewCamera or from the
+  // scene's active view camera.
+  void SetViewType(host::ViewType type);
+  // Undoes the last accepted hold: the selection goes back to what it was before it. False
+  // when there is nothing to undo.
+  bool Undo();
+  std::vector<std::string> UndoNames() const;
+
+  // Scene operations of the workbench's own, each sending the host's notifications to the
+  // plug-ins that registered for them.
+  // A new node with its object, which listeners see already in place.
+  SceneNode& CreateNode(std::string name, SceneNode* parent = nullptr, std::shared_ptr<SceneObject> object = nullptr);
+  void RenameNode(SceneNode& node, std::string name);
+  // Deletes the nodes with their subtrees, after telling every listener which nodes go.
+  void DeleteNodes(const std::vector<SceneNode*>& nodes);
+  void ResetScene();
+  void NewScene();
+  // Replaces the scene with a document; the scene is only cleared when the document is
+  // sound. Listeners hear the "before" and "after" notifications either way.
+  DocumentResult OpenScene(const std::string& path);
+  // Runs `merge` on the scene between the merge notifications; returns what it returns.
+  bool MergeScene(const std::function<bool(Scene&)>& merge);
+  void Shutdown();
+  // Sends a notification as the host does.
+  void Notify(const host::NotifyInfo& info);
+
   // host::Interface
   host::UserInterface& UI() override { return ui_; }
   host::Node* GetRootNode() override { return &scene_.Root(); }
@@ -67,18 +109,61 @@ class Workbench : public host::Interface {
   std::optional<host::ViewportImage> GrabViewport() override;
   bool ExportToFile(const std::string& path, host::ClassId exporter, bool suppressPrompts,
                     uint32_t options) override;
-  // Time (workbench_time.cpp): the scene's range, rate and current time.
-  host::Interval GetAnimRange() const override { return {scene_.animStart, scene_.animEnd}; }
-  void SetAnimRange(host::Interval range) override;
-  int GetTicksPerFrame() const override { return scene_.ticksPerFrame; }
-  void SetTicksPerFrame(int ticks) override;
-  int GetFrameRate() const override { return scene_.frameRate; }
-  void SetFrameRate(int fps) override;
-  host::TimeValue GetTime() const override { return scene_.currentTime; }
-  void SetTime(host::TimeValue t, bool redraw = true) override;
   std::unique_ptr<host::Control> CreateControl(host::ClassId id) override;
+  host::Interval GetAnimRange() const override;
+  void SetAnimRange(host::Interval range) override;
+  int GetTicksPerFrame() const override;
+  void SetTicksPerFrame(int ticks) override;
+  int GetFrameRate() const override;
+  void SetFrameRate(int framesPerSecond) override;
+  host::TimeValue GetTime() const override;
+  void SetTime(host::TimeValue t, bool redraw = true) override;
+  void StartAnimPlayback() override;
+  void EndAnimPlayback() override;
+  bool IsAnimPlaying() const override { return playing_; }
+  void RegisterTimeChangeCallback(host::TimeChangeCallback* callback) override;
+  void UnRegisterTimeChangeCallback(host::TimeChangeCallback* callback) override;
+  bool RegisterNotification(host::NotifyProc proc, void* param, int code) override;
+  bool UnRegisterNotification(host::NotifyProc proc, void* param, int code) override;
+  host::ViewExp* GetActiveViewport() override;
+  void ReleaseViewport(host::ViewExp* view) override;
+  int GetSelNodeCount() override;
+  host::Node* GetSelNode(int i) override;
+  void ClearSelection() override;
+  void SelectNode(host::Node* node, bool clearSelection = true) override;
+  void HoldBegin() override;
+  void HoldAccept(const std::string& name) override;
+  void HoldCancel() override;
+  host::RollupPage* AddRollupPage(const host::DialogModel& page, host::RollupHandler& handler) override;
+  void DeleteRollupPage(host::RollupPage* page) override;
+  void CloseUtility() override;
+  void EnableAccelerators() override { acceleratorsEnabled_ = true; }
+  void DisableAccelerators() override { acceleratorsEnabled_ = false; }
+  bool GetAcceleratorsEnabled() const override { return acceleratorsEnabled_; }
 
  private:
+  // The active viewport: a camera view looks through the scene's active view camera.
+  class ActiveView : public host::ViewExp {
+   public:
+    explicit ActiveView(Workbench& wb) : wb_(wb) {}
+    host::ViewType GetViewType() const override;
+    host::Node* GetViewCamera() const override;
+    void SetViewCamera(host::Node* camera) override;
+
+   private:
+    Workbench& wb_;
+  };
+  struct Registration {
+    host::NotifyProc proc;
+    void* param;
+    int code;
+  };
+  struct UndoStep {
+    std::string name;
+    std::vector<std::pair<SceneNode*, bool>> selection;  // each changed node's former state
+  };
+  void SetSelected(SceneNode& node, bool selected);
+
   Scene& scene_;
   host::UserInterface& ui_;
   const PluginLoader* plugins_ = nullptr;
@@ -87,6 +172,17 @@ class Workbench : public host::Interface {
   ViewportOptions viewport_;
   bool viewportEnabled_ = true;
   std::string lastExportError_;
+
+  bool playing_ = false;
+  bool acceleratorsEnabled_ = true;
+  std::optional<host::ViewType> viewType_;
+  ActiveView activeView_{*this};
+  std::vector<host::TimeChangeCallback*> timeCallbacks_;
+  std::vector<Registration> notifications_;
+  std::optional<UndoStep> hold_;
+  std::vector<UndoStep> undo_;
+  // Last, so that it goes first: closing the utility still needs the rest of the host.
+  UtilitiesPanel utilities_{*this};
 };
 
 }  // namespace vorlan::workbench
