@@ -8,7 +8,11 @@
 // asked for.
 #pragma once
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "host/interface.h"
@@ -42,7 +46,7 @@ class Workbench : public host::Interface {
   // "c:/x.log", "C:x.log") land in the log folder, keeping their sub-folders but never
   // leaving the folder ("." and ".." are resolved within it); any other path only gets
   // '/' for '\'. Creates the log folder when the path is mapped into it.
-  std::string MapHostPath(std::string path) const;
+  std::string MapHostPath(std::string path) const override;
 
   // Fixed names make outputs reproducible (tests, build farms); empty: ask the system.
   void SetComputerName(std::string name) { computerName_ = std::move(name); }
@@ -51,6 +55,17 @@ class Workbench : public host::Interface {
   // The active viewport: its size and camera; disabled, GrabViewport reports none.
   void SetViewport(ViewportOptions options) { viewport_ = std::move(options); }
   void SetViewportEnabled(bool enabled) { viewportEnabled_ = enabled; }
+
+  // Classes whose plug-in the workbench pretends not to have: CreateObject and CreateMtl
+  // refuse them (tests of an importer's "plug-in missing" paths).
+  void SetUnavailableClass(host::ClassId id) { unavailable_.insert(id); }
+
+  // The progress display: every update goes to the hook (a test may ask to cancel from
+  // it), and to a progress window of the user interface while one is open.
+  using ProgressHook = std::function<void(Workbench&, int percent)>;
+  void SetProgressHook(ProgressHook hook) { progressHook_ = std::move(hook); }
+  void RequestCancel() { cancel_ = true; }
+  int RedrawCount() const { return redraws_; }
 
   // Why the last ExportToFile returned false; empty after a success.
   const std::string& LastExportError() const { return lastExportError_; }
@@ -67,6 +82,17 @@ class Workbench : public host::Interface {
   std::optional<host::ViewportImage> GrabViewport() override;
   bool ExportToFile(const std::string& path, host::ClassId exporter, bool suppressPrompts,
                     uint32_t options) override;
+  void ResetScene() override;
+  host::Node* CreateNode(const std::string& name, host::Node* parent) override;
+  std::shared_ptr<host::Object> CreateObject(host::SuperClassId sc, host::ClassId id) override;
+  std::shared_ptr<host::Mtl> CreateMtl(host::ClassId id) override;
+  std::shared_ptr<host::Texmap> CreateTexmap(host::ClassId id) override;
+  void RedrawViews() override { ++redraws_; }
+  void ProgressStart(const std::string& title, bool cancellable) override;
+  void ProgressUpdate(int percent) override;
+  void ProgressEnd() override;
+  bool GetCancel() override { return cancel_; }
+  void SetCancel(bool cancel) override { cancel_ = cancel; }
 
  private:
   Scene& scene_;
@@ -77,6 +103,11 @@ class Workbench : public host::Interface {
   ViewportOptions viewport_;
   bool viewportEnabled_ = true;
   std::string lastExportError_;
+  std::set<host::ClassId> unavailable_;
+  ProgressHook progressHook_;
+  std::unique_ptr<host::ModelessWindow> progress_;
+  std::atomic<bool> cancel_{false};
+  int redraws_ = 0;
 };
 
 }  // namespace vorlan::workbench
