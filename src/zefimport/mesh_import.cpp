@@ -34,7 +34,13 @@ struct PartBuild {
   uint32_t vertCount = 0;     // vertices this GBlock added
   std::vector<int> channels;  // distinct channels of the pairs, in order
   std::vector<uint32_t> channelBase;
+  // The exporter turns the corners of a mirrored node's triangles around so that they face
+  // outwards in the world; the host's mesh has them the other way.
+  bool mirrored = false;
 };
+
+// Corner k of the host face is corner Corner(k) of the file's triangle.
+inline std::size_t Corner(const PartBuild& pb, std::size_t k) { return pb.mirrored ? 2 - k : k; }
 
 bool ReadVertices(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
   FixedPart part(ctx);
@@ -114,7 +120,7 @@ bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
   for (std::size_t i = 0; i < n; ++i) {
     host::MeshFace& f = m.faces[faceBase + i];
     for (std::size_t k = 0; k < 3; ++k) {
-      uint32_t idx = support::LoadU32(src + 12 * i + 4 * k);
+      uint32_t idx = support::LoadU32(src + 12 * i + 4 * Corner(pb, k));
       // An index past this part's vertices would point into another part or past the mesh.
       if (idx >= pb.vertCount) {
         if (!reported)
@@ -140,8 +146,9 @@ bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
     ch.tfaces.reserve(faceBase + n);
     for (std::size_t i = 0; i < n; ++i) {
       const uint8_t* t = src + 12 * i;
-      const uint64_t v0 = base + support::LoadU32(t), v1 = base + support::LoadU32(t + 4),
-                     v2 = base + support::LoadU32(t + 8);
+      const uint64_t v0 = base + support::LoadU32(t + 4 * Corner(pb, 0)),
+                     v1 = base + support::LoadU32(t + 4 * Corner(pb, 1)),
+                     v2 = base + support::LoadU32(t + 4 * Corner(pb, 2));
       if (v0 >= tcount || v1 >= tcount || v2 >= tcount) {
         LogFormat(kLogTree, "chn %d: v0 = %d;\tv1 = %d;\tv2 = %d\n", pb.channels[c], static_cast<int>(v0),
                   static_cast<int>(v1), static_cast<int>(v2));
@@ -191,6 +198,7 @@ bool ImportGBlock(ImportContext& ctx, MeshBuild& mb) {
     if (pb.matIndex >= mb.multi->NumSubMtls()) mb.multi->SetNumSubMtls(pb.matIndex + 1);
     mb.multi->SetSubMtl(pb.matIndex, pb.material->mtl);
   }
+  pb.mirrored = mb.node.GetNodeTM(0).Mirrors();
   const int kind = pb.material ? pb.material->kind : kKindOther;
   const uint32_t mask = pb.material ? pb.material->mask : 0;
   pb.pairs = PairTargets(ctx.version, kind, mask);

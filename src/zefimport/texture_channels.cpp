@@ -60,7 +60,10 @@ std::vector<PairTarget> PairTargets(uint32_t version, int kind, uint32_t mask) {
   out.reserve(bits.size());
   for (std::size_t k = 0; k < bits.size(); ++k) {
     PairTarget t{bits[k], 1};
-    if (version != zef::kVersion0100) {
+    // A Standard material's textures each keep a channel of their own: the record does not
+    // say which channel a texture used, and putting every pair into channel 1 would lose all
+    // but the first set of coordinates.
+    if (version != zef::kVersion0100 || kind == kKindStandard) {
       t.channel = static_cast<int>(k) + 1;
     } else if (kind == kKindVexaLayer) {
       t.channel = BitPosition(bits[k]) + 1;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -50,6 +51,7 @@ class ImportFixture : public ::testing::Test {
   // Writes `bytes` to `name` in the host's folder and imports it.
   int Import(const std::vector<uint8_t>& bytes, bool suppress = true, const std::string& name = "in.zef") {
     path = host.Path(name);
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     EXPECT_TRUE(support::WriteFileAtomic(path, bytes));
     return ImportFile(path, suppress);
   }
