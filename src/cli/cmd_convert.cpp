@@ -105,7 +105,7 @@ RunFunction Setup(CLI::App& app) {
 }
 
 const CommandRegistration registration{{"convert", "Convert a scene to a scene document or binary glTF",
-                                        Setup, ".vscene, .gltf, .glb, .fbx, .obj, .dae, .3ds",
+                                        Setup, ".vscene, .zef, .gltf, .glb, .fbx, .obj, .dae, .3ds",
                                         ".vscene, .glb"}};
 
 }  // namespace

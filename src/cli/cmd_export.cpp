@@ -127,7 +127,7 @@ RunFunction Setup(CLI::App& app) {
 }
 
 const CommandRegistration registration{{"export", "Export a scene with an exporter plug-in", Setup,
-                                        ".vscene, .gltf, .glb, .fbx, .obj, .dae, .3ds",
+                                        ".vscene, .zef, .gltf, .glb, .fbx, .obj, .dae, .3ds",
                                         "what the exporter plug-ins write (see below)"}};
 
 }  // namespace

@@ -43,6 +43,8 @@ SceneLoadOptions MakeLoadOptions(const CommonOptions& common, const InterchangeO
   workbench::ParseUpAxis(interchange.up, o.import.upAxis);
   o.import.textureDir = textureDir;
   o.logDir = common.logDir;
+  o.pluginDir = common.pluginDir;
+  o.configDir = common.configDir;
   o.importOptionsGiven = interchange.scale != 1.0f || o.import.upAxis != workbench::ImportOptions::Y;
   return o;
 }
@@ -66,9 +68,10 @@ LoadResult LoadScene(const std::string& path, workbench::Scene& scene, const Sce
       out.warnings.push_back(logError);
     return out;
   }
+  if (ext == "zef") return ImportWithPlugin(path, scene, options);
   return {false,
           "\"" + path + "\": unknown scene format \"." + ext +
-              "\" (expected .vscene, .gltf, .glb, .fbx, .obj, .dae or .3ds)",
+              "\" (expected .vscene, .zef, .gltf, .glb, .fbx, .obj, .dae or .3ds)",
           {}};
 }
 

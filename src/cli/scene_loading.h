@@ -31,6 +31,8 @@ struct SceneLoadOptions {
   std::string logDir;
   // The options were given by the user (they mean nothing to a scene document).
   bool importOptionsGiven = false;
+  // Files read by an importer plug-in (.zef): where the modules and their settings are.
+  std::string pluginDir, configDir;
 };
 
 struct LoadResult {
@@ -41,6 +43,10 @@ struct LoadResult {
 };
 
 LoadResult LoadScene(const std::string& path, workbench::Scene& scene, const SceneLoadOptions& options = {});
+
+// Reads a file through the importer plug-in of its extension (cmd_import.cpp). What the
+// importer told the user becomes the warnings.
+LoadResult ImportWithPlugin(const std::string& path, workbench::Scene& scene, const SceneLoadOptions& options);
 
 // The load options of a command: --scale and --up, the log folder, and the folder that
 // takes the images embedded in an interchange file. An --up other than y or z gives the

@@ -21,24 +21,6 @@
 
 namespace vorlan::host {
 
-// A closed range of ticks [start, end].
-struct Interval {
-  TimeValue start = 0, end = 0;
-
-  static constexpr Interval Forever() {
-    return {std::numeric_limits<TimeValue>::min(), std::numeric_limits<TimeValue>::max()};
-  }
-  // Start beyond end: contains nothing.
-  static constexpr Interval Never() { return {0, -1}; }
-  constexpr bool Empty() const { return start > end; }
-  constexpr bool Contains(TimeValue t) const { return t >= start && t <= end; }
-  // Intersection, the host's "&=" on validity intervals.
-  constexpr Interval operator&(Interval o) const {
-    return {start > o.start ? start : o.start, end < o.end ? end : o.end};
-  }
-  friend constexpr bool operator==(Interval, Interval) = default;
-};
-
 // Super classes of controllers: what they animate.
 inline constexpr SuperClassId kCtrlFloatClass = 0x9003;
 inline constexpr SuperClassId kCtrlPositionClass = 0x900B;

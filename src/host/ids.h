@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 
 namespace vorlan::host {
 
@@ -74,9 +75,21 @@ inline constexpr uint32_t kHostApiVersion = 0x56520001;
 using TimeValue = int32_t;
 inline constexpr int kTicksPerSecond = 4800;
 
-// A span of time from start to end, both included.
+// A closed range of ticks [start, end].
 struct Interval {
   TimeValue start = 0, end = 0;
+
+  static constexpr Interval Forever() {
+    return {std::numeric_limits<TimeValue>::min(), std::numeric_limits<TimeValue>::max()};
+  }
+  // Start beyond end: contains nothing.
+  static constexpr Interval Never() { return {0, -1}; }
+  constexpr bool Empty() const { return start > end; }
+  constexpr bool Contains(TimeValue t) const { return t >= start && t <= end; }
+  // Intersection, the host's "&=" on validity intervals.
+  constexpr Interval operator&(Interval o) const {
+    return {start > o.start ? start : o.start, end < o.end ? end : o.end};
+  }
   friend constexpr bool operator==(Interval, Interval) = default;
 };
 

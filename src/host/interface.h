@@ -70,6 +70,20 @@ class Interface {
   // system. The default only turns backslashes into '/'.
   virtual std::string MapHostPath(std::string path) const;
 
+  // ---- Import services: what an importer builds the scene with. A host that cannot build
+  // (a stub, a read-only viewer) keeps the defaults, which create nothing.
+
+  // Empties the scene: every node but the root goes, with the objects and materials only
+  // those nodes used.
+  virtual void ResetScene() {}
+  // A new node `name`, attached as the last child of `parent` (the root when null), with
+  // the identity transform and no object. It is part of the scene at once.
+  virtual Node* CreateNode(const std::string& /*name*/, Node* /*parent*/) { return nullptr; }
+  // New instances by class: objects (geometry, cameras, lights, helpers) of a super class,
+  // materials and textures. Null when the host has no such class (its plug-in is missing).
+  virtual std::shared_ptr<Object> CreateObject(SuperClassId /*sc*/, ClassId /*id*/) { return nullptr; }
+  virtual std::shared_ptr<Mtl> CreateMtl(ClassId /*id*/) { return nullptr; }
+  virtual std::shared_ptr<Texmap> CreateTexmap(ClassId /*id*/) { return nullptr; }
   // Asks the host to draw its views again after the scene changed.
   virtual void RedrawViews() {}
 

@@ -1,6 +1,7 @@
 // Materials and texture maps as the host holds them.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "host/animatable.h"
@@ -29,6 +30,10 @@ class Texmap : public Animatable {
     const UVGenState* g = GetUVGen();
     return g ? g->tilingFlags : 0;
   }
+  // Import services: a bitmap texture's file and coordinate generator. False for textures
+  // that have none.
+  virtual bool SetMapFileName(std::string /*path*/) { return false; }
+  virtual bool SetUVGen(const UVGenState& /*gen*/) { return false; }
   // A bitmap texture keeps its parameter block as reference 1 (see kBitmapParam*); null for
   // textures without one. The block stays owned by the texture.
   virtual ParamBlock* GetReference1() const { return nullptr; }
@@ -65,6 +70,14 @@ class Mtl : public Animatable {
   // Sets a map slot's amount (an animatable value; set at time t). Ignored by materials
   // without map slots.
   virtual void SetTexmapAmount(int /*slot*/, float /*amount*/, TimeValue /*t*/) {}
+
+  // Import services. Shading switches and map slots of a Standard material (an engine
+  // material passes them to its reference 0); the slots of a Multi/Sub-Object material.
+  // False when the material has no such setting or the index is out of range.
+  virtual bool SetShading(bool /*twoSided*/, bool /*wire*/) { return false; }
+  virtual bool SetSubTexmap(int /*slot*/, std::shared_ptr<Texmap> /*map*/, bool /*on*/) { return false; }
+  virtual bool SetNumSubMtls(int /*count*/) { return false; }
+  virtual bool SetSubMtl(int /*i*/, std::shared_ptr<Mtl> /*mtl*/) { return false; }
 
   // Engine materials keep a Standard material as reference 0.
   virtual Mtl* GetReference0() const { return nullptr; }

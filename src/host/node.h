@@ -1,6 +1,7 @@
 // Scene nodes: hierarchy, transforms, the object they reference, material and user data.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "host/animatable.h"
@@ -42,6 +43,15 @@ class Node : public Animatable {
   virtual Mtl* GetMtl() const = 0;
   virtual std::string GetUserPropBuffer() const = 0;
   virtual void SetUserPropBuffer(std::string text) = 0;
+
+  // Import services: a node the host created for an importer takes its transform, its
+  // object (shared by every node it is given to: they become instances) and its material.
+  // False when the host cannot take them (a node of another host, an object it did not make).
+  virtual bool SetNodeTM(TimeValue /*t*/, const Matrix3& /*tm*/) { return false; }
+  virtual bool SetObjectRef(std::shared_ptr<Object> /*object*/) { return false; }
+  virtual bool SetNodeMtl(std::shared_ptr<Mtl> /*mtl*/) { return false; }
+  // The object as the node holds it, for giving it to further nodes; null when none.
+  virtual std::shared_ptr<Object> GetObjectShared() const { return nullptr; }
 
   // Node-relative transform helper: `other` expressed in this node's space at a time.
   Matrix3 RelativeTM(const Node& other, TimeValue t) const { return other.GetNodeTM(t) * Inverse(GetNodeTM(t)); }

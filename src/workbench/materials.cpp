@@ -55,6 +55,14 @@ void StandardMtl::SetTexmapAmount(int slot, float amount, host::TimeValue) {
   if (InRange(slot)) maps_[static_cast<std::size_t>(slot)].amount = amount;
 }
 
+bool StandardMtl::SetSubTexmap(int slot, std::shared_ptr<host::Texmap> map, bool on) {
+  if (!InRange(slot)) return false;
+  MapSlot& m = maps_[static_cast<std::size_t>(slot)];
+  m.map = std::move(map);
+  m.on = on;
+  return true;
+}
+
 // --- Multi/Sub-Object -------------------------------------------------------------------
 
 MultiMtl::MultiMtl(std::string name, int count)
@@ -64,6 +72,18 @@ MultiMtl::MultiMtl(std::string name, int count)
 host::Mtl* MultiMtl::GetSubMtl(int i) const {
   if (i < 0 || i >= static_cast<int>(subs.size())) return nullptr;
   return subs[static_cast<std::size_t>(i)].get();
+}
+
+bool MultiMtl::SetNumSubMtls(int count) {
+  if (count < 0 || count > kMaxSubMtls) return false;
+  subs.resize(static_cast<std::size_t>(count));
+  return true;
+}
+
+bool MultiMtl::SetSubMtl(int i, std::shared_ptr<host::Mtl> mtl) {
+  if (i < 0 || i >= NumSubMtls()) return false;
+  subs[static_cast<std::size_t>(i)] = std::move(mtl);
+  return true;
 }
 
 // --- Bitmap texture ---------------------------------------------------------------------

@@ -86,19 +86,29 @@ class StandardMtl : public MaterialBase {
   bool SubTexmapOn(int slot) const override;
   float GetTexmapAmount(int slot, host::TimeValue t) const override;
   void SetTexmapAmount(int slot, float amount, host::TimeValue t) override;
+  bool SetShading(bool twoSided_, bool wire_) override {
+    twoSided = twoSided_;
+    wire = wire_;
+    return true;
+  }
+  bool SetSubTexmap(int slot, std::shared_ptr<host::Texmap> map, bool on) override;
 
  private:
   bool InRange(int slot) const { return slot >= 0 && slot < static_cast<int>(maps_.size()); }
   std::vector<MapSlot> maps_;
 };
 
-// Multi/Sub-Object: a list of sub-materials, any of which may be missing (null).
+// Multi/Sub-Object: a list of sub-materials, any of which may be missing (null). A face's
+// material id is 16 bits, so no more slots than that are ever needed.
+inline constexpr int kMaxSubMtls = 0x10000;
 class MultiMtl : public MaterialBase {
  public:
   explicit MultiMtl(std::string name = "Multimaterial", int count = 0);
 
   int NumSubMtls() const override { return static_cast<int>(subs.size()); }
   host::Mtl* GetSubMtl(int i) const override;
+  bool SetNumSubMtls(int count) override;
+  bool SetSubMtl(int i, std::shared_ptr<host::Mtl> mtl) override;
 
   std::vector<std::shared_ptr<host::Mtl>> subs;
 };
@@ -135,6 +145,10 @@ class ParamMtl : public MaterialBase {
   void SetTexmapAmount(int slot, float amount, host::TimeValue t) override {
     if (reference0) reference0->SetTexmapAmount(slot, amount, t);
   }
+  bool SetShading(bool twoSided, bool wire) override { return reference0 && reference0->SetShading(twoSided, wire); }
+  bool SetSubTexmap(int slot, std::shared_ptr<host::Texmap> map, bool on) override {
+    return reference0 && reference0->SetSubTexmap(slot, std::move(map), on);
+  }
 
   std::shared_ptr<host::Mtl> reference0;
 };
@@ -153,6 +167,14 @@ class BitmapTex : public WithAppData<host::Texmap> {
   host::ParamBlock* GetReference1() const override { return params_.get(); }
   int NumParamBlocks() const override { return 1; }
   host::ParamBlock* GetParamBlock(int i) const override { return i == 0 ? params_.get() : nullptr; }
+  bool SetMapFileName(std::string p) override {
+    path = std::move(p);
+    return true;
+  }
+  bool SetUVGen(const host::UVGenState& gen) override {
+    uvGen = gen;
+    return true;
+  }
 
   struct Crop {
     bool apply = false;

@@ -326,6 +326,17 @@ std::optional<host::LightState> LightObject::EvalLightState(host::TimeValue) con
                           .falloff = falloff};
 }
 
+bool LightObject::SetLightState(const host::LightState& state) {
+  on = state.on;
+  shadow = state.shadow;
+  color = state.color;
+  multiplier = state.intensity;
+  attenEnd = state.attenEnd;
+  hotspot = state.hotspot;
+  falloff = state.falloff;
+  return true;
+}
+
 host::Box3 LightObject::GetBoundingBox(host::TimeValue) const { return UnitBox(0.5f); }
 
 std::shared_ptr<HelperObject> HelperObject::Dummy(host::Box3 box) {
@@ -438,6 +449,17 @@ host::Matrix3 SceneNode::ObjectOffsetMatrix() const {
          host::Matrix3::Translation(offsetPos_);
 }
 
+bool SceneNode::SetObjectRef(std::shared_ptr<host::Object> object) {
+  if (!object) {
+    object_.reset();
+    return true;
+  }
+  auto own = std::dynamic_pointer_cast<SceneObject>(object);
+  if (!own) return false;
+  object_ = std::move(own);
+  return true;
+}
+
 host::Node* SceneNode::GetChildNode(int i) const {
   if (i < 0 || i >= NumberOfChildren()) return nullptr;
   return children_[static_cast<std::size_t>(i)];
@@ -470,6 +492,10 @@ SceneNode& Scene::CreateNode(std::string name, SceneNode* parent) {
   SceneNode* n = nodes_.back().get();
   parent->children_.push_back(n);
   return *n;
+}
+
+void Scene::Clear() {
+  while (!root_->children_.empty()) DeleteNode(*root_->children_.back());
 }
 
 void Scene::DeleteNode(SceneNode& node) {

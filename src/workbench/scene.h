@@ -195,6 +195,10 @@ class CameraObject : public SceneObject {
   host::Interval ObjectValidity(host::TimeValue t) const override;
   host::Control* GetFOVController() const override;
   host::Box3 GetBoundingBox(host::TimeValue) const override;
+  bool SetCameraState(const host::CameraState& state) override {
+    fov = state.fov;
+    return true;
+  }
   bool IsTarget() const { return GetClassId() == host::kTargetCameraClassId; }
 
   float fov = 0.785398f;  // horizontal, radians
@@ -209,6 +213,7 @@ class LightObject : public SceneObject {
 
   std::optional<host::LightState> EvalLightState(host::TimeValue) const override;
   host::Box3 GetBoundingBox(host::TimeValue) const override;
+  bool SetLightState(const host::LightState& state) override;
   host::LightKind Kind() const;
   bool IsTarget() const;
 
@@ -241,6 +246,12 @@ class HelperObject : public SceneObject {
   static std::shared_ptr<HelperObject> Create(host::ClassId id);
 
   host::Box3 GetBoundingBox(host::TimeValue) const override;
+  // Only the host's dummy takes a box.
+  bool SetDummyBox(const host::Box3& b) override {
+    if (GetClassId() != host::kDummyClassId) return false;
+    box = b;
+    return true;
+  }
 
   // The dummy box; other helpers report a small box around their origin unless one is set.
   std::optional<host::Box3> box;
@@ -315,6 +326,17 @@ class SceneNode : public WithAppData<host::Node> {
   host::Mtl* GetMtl() const override { return mtl_.get(); }
   std::string GetUserPropBuffer() const override { return userProps_; }
   void SetUserPropBuffer(std::string text) override { userProps_ = std::move(text); }
+  bool SetNodeTM(host::TimeValue, const host::Matrix3& tm) override {
+    tm_ = tm;
+    return true;
+  }
+  // Only objects the workbench made can be given to its nodes.
+  bool SetObjectRef(std::shared_ptr<host::Object> object) override;
+  bool SetNodeMtl(std::shared_ptr<host::Mtl> mtl) override {
+    mtl_ = std::move(mtl);
+    return true;
+  }
+  std::shared_ptr<host::Object> GetObjectShared() const override { return object_; }
 
   host::ClassId GetClassId() const override { return {1, 0}; }
 
@@ -350,6 +372,8 @@ class Scene {
   // A new node appended as the last child of `parent` (null: the root). Precondition:
   // `parent` belongs to this scene. Names need not be unique.
   SceneNode& CreateNode(std::string name, SceneNode* parent = nullptr);
+  // Deletes every node but the root.
+  void Clear();
   // Deletes a node and its subtree. Parameter references to deleted nodes are cleared.
   // Precondition: `node` belongs to this scene and is not the root.
   void DeleteNode(SceneNode& node);

@@ -9,7 +9,10 @@
 #pragma once
 
 #include <functional>
+#include <atomic>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,6 +64,17 @@ class Workbench : public host::Interface {
   // The active viewport: its size and camera; disabled, GrabViewport reports none.
   void SetViewport(ViewportOptions options) { viewport_ = std::move(options); }
   void SetViewportEnabled(bool enabled) { viewportEnabled_ = enabled; }
+
+  // Classes whose plug-in the workbench pretends not to have: CreateObject and CreateMtl
+  // refuse them (tests of an importer's "plug-in missing" paths).
+  void SetUnavailableClass(host::ClassId id) { unavailable_.insert(id); }
+
+  // The progress display: every update goes to the hook (a test may ask to cancel from
+  // it), and to a progress window of the user interface while one is open.
+  using ProgressHook = std::function<void(Workbench&, int percent)>;
+  void SetProgressHook(ProgressHook hook) { progressHook_ = std::move(hook); }
+  void RequestCancel() { cancel_ = true; }
+  int RedrawCount() const { return redraws_; }
 
   // Why the last ExportToFile returned false; empty after a success.
   const std::string& LastExportError() const { return lastExportError_; }
@@ -140,6 +154,17 @@ class Workbench : public host::Interface {
   void EnableAccelerators() override { acceleratorsEnabled_ = true; }
   void DisableAccelerators() override { acceleratorsEnabled_ = false; }
   bool GetAcceleratorsEnabled() const override { return acceleratorsEnabled_; }
+  void ResetScene() override;
+  host::Node* CreateNode(const std::string& name, host::Node* parent) override;
+  std::shared_ptr<host::Object> CreateObject(host::SuperClassId sc, host::ClassId id) override;
+  std::shared_ptr<host::Mtl> CreateMtl(host::ClassId id) override;
+  std::shared_ptr<host::Texmap> CreateTexmap(host::ClassId id) override;
+  void RedrawViews() override { ++redraws_; }
+  void ProgressStart(const std::string& title, bool cancellable) override;
+  void ProgressUpdate(int percent) override;
+  void ProgressEnd() override;
+  bool GetCancel() override { return cancel_; }
+  void SetCancel(bool cancel) override { cancel_ = cancel; }
 
  private:
   // The active viewport: a camera view looks through the scene's active view camera.
@@ -183,6 +208,11 @@ class Workbench : public host::Interface {
   std::vector<UndoStep> undo_;
   // Last, so that it goes first: closing the utility still needs the rest of the host.
   UtilitiesPanel utilities_{*this};
+  std::set<host::ClassId> unavailable_;
+  ProgressHook progressHook_;
+  std::unique_ptr<host::ModelessWindow> progress_;
+  std::atomic<bool> cancel_{false};
+  int redraws_ = 0;
 };
 
 }  // namespace vorlan::workbench
