@@ -1,9 +1,3 @@
-<<<<<<< HEAD
-#include <CLI/CLI.hpp>
-#include <iostream>
-#include <memory>
-#include <optional>
-=======
 // `vorlan import`: a file read by an importer plug-in into a new or a merged scene, written
 // as a scene document or a .glb; and the same import for any command that loads a .zef.
 #include <CLI/CLI.hpp>
@@ -13,89 +7,30 @@
 #include <optional>
 #include <set>
 #include <sstream>
->>>>>>> zefimport
 
 #include "command.h"
 #include "interchange/export.h"
 #include "output_safety.h"
 #include "plugin_folder.h"
 #include "scene_loading.h"
-<<<<<<< HEAD
-=======
 #include "support/file_io.h"
->>>>>>> zefimport
 #include "workbench/plugin_loader.h"
 #include "workbench/scene_document.h"
 #include "workbench/user_interface.h"
 #include "workbench/workbench.h"
-<<<<<<< HEAD
-=======
 #include "zefimport/import_config.h"
 #include "zefimport/import_context.h"
->>>>>>> zefimport
 
 namespace vorlan::cli {
 
 namespace {
 
 struct ImportOptions {
-<<<<<<< HEAD
-  std::string file;
-  std::string into;
-  std::string out;  // .vscene or .glb
-  std::string plugin;
-  bool interactive = false;
-  bool yes = false;
-  bool no = false;
-  InterchangeOptions interchange;
-};
-
-// The importer the user asked for: by name, or the one that reads the file's extension.
-const workbench::LoadedClass* ChooseImporter(const workbench::PluginLoader& loader, const ImportOptions& o,
-                                             std::string& error) {
-  if (!o.plugin.empty()) {
-    const workbench::LoadedClass* c = loader.ByName(o.plugin);
-    if (!c || c->superClass != host::kSceneImportClass) {
-      error = "no importer named \"" + o.plugin + "\" (see `vorlan plugins`)";
-      return nullptr;
-    }
-    return c;
-  }
-  std::string ext = LowerExtension(o.file);
-  auto matches = loader.ByExtension(ext, host::kSceneImportClass);
-  if (matches.empty()) {
-    error = "no importer reads \"." + ext + "\" files (see `vorlan plugins`)";
-    return nullptr;
-  }
-  return matches.front();
-}
-
-int RunImport(Context& ctx, const ImportOptions& o) {
-  const CommonOptions& common = ctx.Common();
-  const std::string ext = LowerExtension(o.out);
-  if (ext != "vscene" && ext != "glb")
-    return ctx.Fail("\"" + o.out + "\": import writes .vscene or .glb files");
-  const std::string inputs[] = {o.file, o.into};
-  if (auto problem = OutputIsAnInput(o.out, inputs)) return ctx.Fail(*problem);
-
-  workbench::Scene scene;
-  if (!o.into.empty()) {
-    LoadResult loaded = LoadScene(o.into, scene, MakeLoadOptions(common, o.interchange, OutputFolder(o.out)));
-    for (const std::string& w : loaded.warnings) ctx.Warn(w);
-    if (!loaded) return ctx.Fail(loaded.error);
-  }
-
-  workbench::PluginLoader loader;
-  loader.LoadFolder(ResolvePluginDir(common.pluginDir));
-  for (const std::string& e : loader.errors()) ctx.Warn(e);
-  std::string error;
-  const workbench::LoadedClass* importerClass = ChooseImporter(loader, o, error);
-  if (!importerClass) return ctx.Fail(error);
-  ctx.Detail("importer " + importerClass->className + " from " + importerClass->modulePath);
-=======
   std::string in;
   std::string out;
   std::optional<std::string> merge;  // the scene to merge into
+  std::optional<std::string> into;   // the scene whose nodes take the file (animation keys)
+  std::string plugin;                // the importer by class name; empty: by extension
   std::string search;                // the texture search folder
   bool textureCaseInsensitive = false;
   bool interactive = false;
@@ -115,39 +50,35 @@ ImportRun RunImporter(const CommonOptions& common, const ImportOptions& o, const
   workbench::PluginLoader loader;
   loader.LoadFolder(ResolvePluginDir(common.pluginDir));
   for (const std::string& e : loader.errors()) warn(e);
-  const std::string ext = LowerExtension(path);
-  auto importers = loader.ByExtension(ext, host::kSceneImportClass);
-  if (importers.empty()) return {false, "no importer reads \"." + ext + "\" files (see `vorlan plugins`)"};
-  const workbench::LoadedClass& c = *importers.front();
->>>>>>> zefimport
+  const workbench::LoadedClass* chosen = nullptr;
+  if (!o.plugin.empty()) {
+    chosen = loader.ByName(o.plugin);
+    if (!chosen || chosen->superClass != host::kSceneImportClass)
+      return {false, "no importer named \"" + o.plugin + "\" (see `vorlan plugins`)"};
+  } else {
+    const std::string ext = LowerExtension(path);
+    auto importers = loader.ByExtension(ext, host::kSceneImportClass);
+    if (importers.empty()) return {false, "no importer reads \"." + ext + "\" files (see `vorlan plugins`)"};
+    chosen = importers.front();
+  }
+  const workbench::LoadedClass& c = *chosen;
 
   workbench::ConsoleOptions uiOptions;
   uiOptions.interactive = o.interactive;
   if (o.yes) uiOptions.policy = workbench::AnswerPolicy::Yes;
   if (o.no) uiOptions.policy = workbench::AnswerPolicy::No;
-<<<<<<< HEAD
-  uiOptions.progress = ctx.ShowProgress();
-  workbench::ConsoleUI ui(uiOptions, ctx.Err(), std::cin);
-=======
   uiOptions.progress = progress;
   workbench::ConsoleUI ui(uiOptions, err, std::cin);
->>>>>>> zefimport
   workbench::Workbench wb(scene, ui);
   wb.SetPlugins(&loader);
   if (!common.configDir.empty()) wb.SetPlugCfgDir(common.configDir);
   if (!common.logDir.empty()) wb.SetLogDir(common.logDir);
 
-<<<<<<< HEAD
-  auto importer = loader.CreateImporter(*importerClass);
-  if (!importer) return ctx.Fail("the importer \"" + importerClass->className + "\" could not be created");
-  if (!importer->DoImport(o.file.c_str(), wb, !o.interactive))
-    return ctx.Fail(importerClass->className + " failed to import \"" + o.file + "\"");
-=======
   // Without prompts the importer takes its saved settings: the command line sets them first.
   const std::string cfg = wb.GetPlugCfgDir() + "/" + zefimport::kConfigFileName;
   zefimport::ImportSettings settings;
-  if (zefimport::LoadConfig(cfg, settings) == zefimport::ConfigStatus::kOk) {
-    settings.newScene = !o.merge;
+  if (c.classId == host::kZefImportClassId && zefimport::LoadConfig(cfg, settings) == zefimport::ConfigStatus::kOk) {
+    settings.newScene = !o.merge && !o.into;
     if (!o.search.empty()) settings.searchFolder = o.search;
     zefimport::SaveConfig(cfg, settings);
   }
@@ -185,13 +116,15 @@ int RunImport(Context& ctx, const ImportOptions& o) {
   const std::string ext = LowerExtension(o.out);
   if (ext != "vscene" && ext != "glb")
     return ctx.Fail("\"" + o.out + "\": import writes .vscene or .glb files");
+  if (o.merge && o.into) return ctx.Fail("--merge and --into name the same thing: give one");
+  const std::optional<std::string>& base = o.merge ? o.merge : o.into;
   std::vector<std::string> inputs{o.in};
-  if (o.merge) inputs.push_back(*o.merge);
+  if (base) inputs.push_back(*base);
   if (auto problem = OutputIsAnInput(o.out, inputs)) return ctx.Fail(*problem);
 
   workbench::Scene scene;
-  if (o.merge) {
-    LoadResult loaded = LoadScene(*o.merge, scene, MakeLoadOptions(ctx.Common(), {}, OutputFolder(o.out)));
+  if (base) {
+    LoadResult loaded = LoadScene(*base, scene, MakeLoadOptions(ctx.Common(), {}, OutputFolder(o.out)));
     for (const std::string& w : loaded.warnings) ctx.Warn(w);
     if (!loaded) return ctx.Fail(loaded.error);
   }
@@ -200,7 +133,6 @@ int RunImport(Context& ctx, const ImportOptions& o) {
   if (!run.ok) return ctx.Fail(run.error);
   // Textures that were not found do not fail the import; the user hears which they are.
   for (const std::string& line : MissingTextures(scene)) ctx.Err() << "vorlan import: " << line << "\n";
->>>>>>> zefimport
 
   if (ext == "vscene") {
     if (auto r = workbench::SaveSceneDocument(scene, o.out); !r) return ctx.Fail(r.error);
@@ -209,38 +141,17 @@ int RunImport(Context& ctx, const ImportOptions& o) {
     for (const std::string& w : r.warnings) ctx.Warn(w);
     if (!r) return ctx.Fail(r.error);
   }
-<<<<<<< HEAD
-  ctx.Say("imported \"" + o.file + "\" with " + importerClass->className + " into \"" + o.out + "\"");
-=======
   ctx.Say("imported \"" + o.in + "\" into \"" + o.out + "\"");
->>>>>>> zefimport
   return kExitOk;
 }
 
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<ImportOptions>();
-<<<<<<< HEAD
-  app.add_option("file", o->file, "File to import; its extension chooses the importer")->required();
-  app.add_option("out", o->out, "Output: .vscene or .glb")->required();
-  app.add_option("--into", o->into, "Scene the file is imported into (default: an empty scene)");
-  app.add_option("--plugin", o->plugin, "Importer by class name");
-  app.add_flag("--interactive", o->interactive, "Show the importer's questions on the console");
-  auto* yes = app.add_flag("--yes", o->yes, "Answer every question with Yes");
-  app.add_flag("--no", o->no, "Answer every question with No")->excludes(yes);
-  AddInterchangeOptions(app, o->interchange);
-  return [o](Context& ctx) { return RunImport(ctx, *o); };
-}
-
-const CommandRegistration registration{{"import", "Import a file into a scene with an importer plug-in",
-                                        Setup, "what the importer plug-ins read; --into: a scene",
-                                        ".vscene, .glb"}};
-
-}  // namespace
-
-=======
-  app.add_option("file", o->in, "The file to import (.zef)")->required();
+  app.add_option("file", o->in, "The file to import; its extension chooses the importer")->required();
   app.add_option("out", o->out, "Output: .vscene or .glb")->required();
   app.add_option("--merge", o->merge, "Merge into this scene instead of a new one");
+  app.add_option("--into", o->into, "Scene whose nodes take the file's animation (.manm)");
+  app.add_option("--plugin", o->plugin, "Importer by class name");
   app.add_option("--search", o->search, "Folder where the texture search starts");
   app.add_flag("--texture-case-insensitive", o->textureCaseInsensitive,
                "Match texture file names without regard to case");
@@ -251,7 +162,8 @@ const CommandRegistration registration{{"import", "Import a file into a scene wi
 }
 
 const CommandRegistration registration{
-    {"import", "Import a file with an importer plug-in into a scene", Setup, ".zef", ".vscene, .glb"}};
+    {"import", "Import a file with an importer plug-in into a scene", Setup, ".zef, .manm (--into a scene)",
+     ".vscene, .glb"}};
 
 }  // namespace
 
@@ -267,5 +179,4 @@ LoadResult ImportWithPlugin(const std::string& path, workbench::Scene& scene,
   return {run.ok, run.error, warnings};
 }
 
->>>>>>> zefimport
 }  // namespace vorlan::cli
