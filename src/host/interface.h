@@ -44,6 +44,11 @@ class Interface {
   // Runs the exporter of the given class on the scene.
   virtual bool ExportToFile(const std::string& path, ClassId exporter, bool suppressPrompts,
                             uint32_t options) = 0;
+
+  // The host's automatic backup of the open scene; exporters that take long turn it off and
+  // restore it.
+  virtual bool AutoBackupEnabled() const { return false; }
+  virtual void EnableAutoBackup(bool /*on*/) {}
 };
 
 }  // namespace vorlan::host

@@ -25,11 +25,13 @@
 #include "host/node.h"
 #include "host/object.h"
 #include "host/paramblock.h"
+#include "host/skin.h"
 
 namespace vorlan::workbench {
 
 class Scene;
 class SceneNode;
+class DerivedObjectImpl;
 
 // Application data chunks keyed by (owner class, owner super class, sub-ID).
 class AppDataStore {
@@ -270,6 +272,10 @@ class SceneNode : public WithAppData<host::Node> {
   void SetObject(std::shared_ptr<SceneObject> object) { object_ = std::move(object); }
   void SetMtl(std::shared_ptr<host::Mtl> mtl) { mtl_ = std::move(mtl); }
   void SetUserProps(std::string text) { userProps_ = std::move(text); }
+  // Puts a modifier on top of the node's stack (it may be shared with other nodes).
+  void AddModifier(std::shared_ptr<host::Modifier> modifier);
+  // The stack, top first; empty without modifiers.
+  const std::vector<std::shared_ptr<host::Modifier>>& Modifiers() const;
   // Moves the node (with its subtree) to the end of `newParent`'s children; null means the
   // root. Refused (false) for the root and when `newParent` lies in the node's own subtree.
   bool Reparent(SceneNode* newParent);
@@ -299,6 +305,8 @@ class SceneNode : public WithAppData<host::Node> {
   host::Point3 GetObjOffsetScale() const override { return offsetScale_; }
   host::Object* EvalWorldState(host::TimeValue) const override { return object_.get(); }
   const void* GetObjectRef() const override { return object_.get(); }
+  host::Object* GetObjectReference() const override;
+  host::SkeletonExport* GetSkeletonExport() const override;
   host::Mtl* GetMtl() const override { return mtl_.get(); }
   std::string GetUserPropBuffer() const override { return userProps_; }
   void SetUserPropBuffer(std::string text) override { userProps_ = std::move(text); }
@@ -320,8 +328,19 @@ class SceneNode : public WithAppData<host::Node> {
   host::Quat offsetRot_{};
   host::Point3 offsetScale_{1, 1, 1};
   std::shared_ptr<SceneObject> object_;
+  std::shared_ptr<DerivedObjectImpl> derived_;  // null until a modifier is added
   std::shared_ptr<host::Mtl> mtl_;
   std::string userProps_;
+};
+
+// The skeleton's export switches; one set per scene, shared by all its skeletons.
+class SkeletonSwitches : public host::SkeletonExport {
+ public:
+  void RemoveNonUniformScale(bool remove) override { removeNonUniformScale_ = remove; }
+  bool NonUniformScaleRemoved() const override { return removeNonUniformScale_; }
+
+ private:
+  bool removeNonUniformScale_ = false;
 };
 
 class Scene {
@@ -357,6 +376,7 @@ class Scene {
   host::TimeValue animStart = 0, animEnd = 100 * 160;
   int frameRate = 30;
   std::string activeViewCamera;
+  SkeletonSwitches skeletonSwitches;
 
  private:
   std::vector<std::unique_ptr<SceneNode>> nodes_;

@@ -67,6 +67,8 @@ class Workbench : public host::Interface {
   std::optional<host::ViewportImage> GrabViewport() override;
   bool ExportToFile(const std::string& path, host::ClassId exporter, bool suppressPrompts,
                     uint32_t options) override;
+  bool AutoBackupEnabled() const override { return autoBackup_; }
+  void EnableAutoBackup(bool on) override { autoBackup_ = on; }
 
  private:
   Scene& scene_;
@@ -77,6 +79,7 @@ class Workbench : public host::Interface {
   ViewportOptions viewport_;
   bool viewportEnabled_ = true;
   std::string lastExportError_;
+  bool autoBackup_ = true;
 };
 
 }  // namespace vorlan::workbench
