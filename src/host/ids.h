@@ -27,6 +27,8 @@ inline constexpr SuperClassId kTexmapClass = 0xC10;
 inline constexpr SuperClassId kSceneImportClass = 0xA10;
 inline constexpr SuperClassId kSceneExportClass = 0xA20;
 inline constexpr SuperClassId kUtilityClass = 0x1020;
+inline constexpr SuperClassId kDerivedObjectClass = 2;
+inline constexpr SuperClassId kModifierClass = 0x810;
 
 // Host object classes.
 inline constexpr ClassId kTriObjectClassId{0x0009, 0};
@@ -40,8 +42,17 @@ inline constexpr ClassId kFreeDirectionalLightClassId{0x1015, 0};
 inline constexpr ClassId kAmbientLightClassId{0x1016, 0};
 inline constexpr ClassId kDummyClassId{0x876234, 0};
 inline constexpr ClassId kPointHelperClassId{0x2013, 0};
-inline constexpr ClassId kBoneHelperClassId{0x28bf6e8d, 0x2ecca840};
+inline constexpr ClassId kBoneHelperClassId{0x8A63C0, 0};
 inline constexpr ClassId kSplineShapeClassId{0x0a, 0};
+
+// Characters: the skeleton's root object, the transform controllers that make a node one
+// of its bones, and the modifiers of the stack.
+inline constexpr ClassId kDerivedObjectClassId{0x2, 0};
+inline constexpr ClassId kSkeletonRootClassId{0x9125, 0};
+inline constexpr ClassId kBipedSlaveControlClassId{0x9154, 0};
+inline constexpr ClassId kFootstepControlClassId{0x3011, 0};
+inline constexpr ClassId kSkinModifierClassId{0x100, 0};
+inline constexpr ClassId kMorpherClassId{0x17BB6854, 0xA5CBA2A3};
 
 // Materials and textures.
 inline constexpr ClassId kStandardMtlClassId{2, 0};

@@ -137,6 +137,10 @@ class Interface {
   virtual void EnableAccelerators() {}
   virtual void DisableAccelerators() {}
   virtual bool GetAcceleratorsEnabled() const { return true; }
+  // The host's automatic backup of the open scene; exporters that take long turn it off and
+  // restore it.
+  virtual bool AutoBackupEnabled() const { return false; }
+  virtual void EnableAutoBackup(bool /*on*/) {}
 };
 
 }  // namespace vorlan::host

@@ -11,6 +11,8 @@
 
 namespace vorlan::host {
 
+class SkeletonExport;
+
 class Node : public Animatable {
  public:
   virtual std::string GetName() const = 0;
@@ -52,6 +54,11 @@ class Node : public Animatable {
   virtual bool SetNodeMtl(std::shared_ptr<Mtl> /*mtl*/) { return false; }
   // The object as the node holds it, for giving it to further nodes; null when none.
   virtual std::shared_ptr<Object> GetObjectShared() const { return nullptr; }
+  // The object the node references: a derived object when it has modifiers (see
+  // host/modifier.h), otherwise the same object as EvalWorldState.
+  virtual Object* GetObjectReference() const { return EvalWorldState(0); }
+  // The switches of the skeleton this node is the root or a bone of; null otherwise.
+  virtual SkeletonExport* GetSkeletonExport() const { return nullptr; }
 
   // Node-relative transform helper: `other` expressed in this node's space at a time.
   Matrix3 RelativeTM(const Node& other, TimeValue t) const { return other.GetNodeTM(t) * Inverse(GetNodeTM(t)); }

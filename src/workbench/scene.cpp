@@ -1,6 +1,7 @@
 #include "workbench/scene.h"
 
 #include "workbench/controllers.h"
+#include "workbench/character.h"
 
 #include <algorithm>
 #include <cassert>
@@ -515,6 +516,12 @@ void Scene::DeleteNode(SceneNode& node) {
           for (int k = 0; k < pb->Count(p); ++k)
             if (isDoomed(pb->GetNode(p, 0, k))) pb->SetNode(p, nullptr, k);
   }
+  // So do the bones of skins and the targets of morph channels.
+  for (const auto& n : nodes_)
+    for (const auto& m : n->Modifiers()) {
+      if (auto* skin = dynamic_cast<SkinModifierImpl*>(m.get())) skin->ForgetNodes(isDoomed);
+      if (auto* morph = dynamic_cast<MorpherImpl*>(m.get())) morph->ForgetNodes(isDoomed);
+    }
   auto& siblings = node.parent_->children_;
   siblings.erase(std::find(siblings.begin(), siblings.end(), &node));
   std::erase_if(nodes_, [&](const std::unique_ptr<SceneNode>& n) { return isDoomed(n.get()); });

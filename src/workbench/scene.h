@@ -25,6 +25,7 @@
 #include "host/node.h"
 #include "host/object.h"
 #include "host/paramblock.h"
+#include "host/skin.h"
 
 namespace vorlan::workbench {
 
@@ -32,6 +33,7 @@ class Scene;
 class SceneNode;
 class ControlBase;
 class TransformControl;
+class DerivedObjectImpl;
 
 // Application data chunks keyed by (owner class, owner super class, sub-ID).
 class AppDataStore {
@@ -292,6 +294,10 @@ class SceneNode : public WithAppData<host::Node> {
   void SetObject(std::shared_ptr<SceneObject> object) { object_ = std::move(object); }
   void SetMtl(std::shared_ptr<host::Mtl> mtl) { mtl_ = std::move(mtl); }
   void SetUserProps(std::string text) { userProps_ = std::move(text); }
+  // Puts a modifier on top of the node's stack (it may be shared with other nodes).
+  void AddModifier(std::shared_ptr<host::Modifier> modifier);
+  // The stack, top first; empty without modifiers.
+  const std::vector<std::shared_ptr<host::Modifier>>& Modifiers() const;
   // Moves the node (with its subtree) to the end of `newParent`'s children; null means the
   // root. Refused (false) for the root and when `newParent` lies in the node's own subtree.
   bool Reparent(SceneNode* newParent);
@@ -323,6 +329,8 @@ class SceneNode : public WithAppData<host::Node> {
   host::Interval NodeTMValidity(host::TimeValue t) const override;
   host::Object* EvalWorldState(host::TimeValue) const override { return object_.get(); }
   const void* GetObjectRef() const override { return object_.get(); }
+  host::Object* GetObjectReference() const override;
+  host::SkeletonExport* GetSkeletonExport() const override;
   host::Mtl* GetMtl() const override { return mtl_.get(); }
   std::string GetUserPropBuffer() const override { return userProps_; }
   void SetUserPropBuffer(std::string text) override { userProps_ = std::move(text); }
@@ -356,8 +364,19 @@ class SceneNode : public WithAppData<host::Node> {
   host::Quat offsetRot_{};
   host::Point3 offsetScale_{1, 1, 1};
   std::shared_ptr<SceneObject> object_;
+  std::shared_ptr<DerivedObjectImpl> derived_;  // null until a modifier is added
   std::shared_ptr<host::Mtl> mtl_;
   std::string userProps_;
+};
+
+// The skeleton's export switches; one set per scene, shared by all its skeletons.
+class SkeletonSwitches : public host::SkeletonExport {
+ public:
+  void RemoveNonUniformScale(bool remove) override { removeNonUniformScale_ = remove; }
+  bool NonUniformScaleRemoved() const override { return removeNonUniformScale_; }
+
+ private:
+  bool removeNonUniformScale_ = false;
 };
 
 class Scene {
@@ -401,6 +420,7 @@ class Scene {
   int ticksPerFrame = 160;
   host::TimeValue currentTime = 0;
   std::string activeViewCamera;
+  SkeletonSwitches skeletonSwitches;
 
  private:
   std::vector<std::unique_ptr<SceneNode>> nodes_;

@@ -165,6 +165,8 @@ class Workbench : public host::Interface {
   void ProgressEnd() override;
   bool GetCancel() override { return cancel_; }
   void SetCancel(bool cancel) override { cancel_ = cancel; }
+  bool AutoBackupEnabled() const override { return autoBackup_; }
+  void EnableAutoBackup(bool on) override { autoBackup_ = on; }
 
  private:
   // The active viewport: a camera view looks through the scene's active view camera.
@@ -206,13 +208,14 @@ class Workbench : public host::Interface {
   std::vector<Registration> notifications_;
   std::optional<UndoStep> hold_;
   std::vector<UndoStep> undo_;
-  // Last, so that it goes first: closing the utility still needs the rest of the host.
-  UtilitiesPanel utilities_{*this};
   std::set<host::ClassId> unavailable_;
   ProgressHook progressHook_;
   std::unique_ptr<host::ModelessWindow> progress_;
   std::atomic<bool> cancel_{false};
   int redraws_ = 0;
+  bool autoBackup_ = true;
+  // Last, so that it goes first: closing the utility still needs the rest of the host.
+  UtilitiesPanel utilities_{*this};
 };
 
 }  // namespace vorlan::workbench
