@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "command.h"
+#include "inspect_utility_files.h"
 #include "keyimport/manm_inspect.h"
 #include "scene_loading.h"
 #include "shoteditor/inspect_shd.h"
@@ -57,18 +58,19 @@ int RunInspect(Context& ctx, const InspectOptions& o) {
   const std::string ext = LowerExtension(o.file);
   for (const InspectorEntry& e : kInspectors)
     if (ext == e.extension) return e.inspect(ctx, o.file, bytes);
+  if (IsUtilityFile(ext)) return InspectUtilityFile(ctx, o.file, ext, bytes);
   return InspectZefFile(ctx, o.file, bytes);
 }
 
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<InspectOptions>();
-  app.add_option("file", o->file, "The file to inspect (.zef, .manm, .shd)")->required();
+  app.add_option("file", o->file, "The file to inspect (.zef, .manm, .shd, .skd, .eqp)")->required();
   return [o](Context& ctx) { return RunInspect(ctx, *o); };
 }
 
 const CommandRegistration registration{
-    {"inspect", "Print what a file holds: a .zef block tree, .manm keys, .shd cuts", Setup, ".zef, .manm, .shd",
-     "the file's contents, on standard output"}};
+    {"inspect", "Print what a file holds: a .zef block tree, .manm keys, .shd cuts, a .skd or .eqp listing",
+     Setup, ".zef, .manm, .shd, .skd, .eqp", "the file's contents, on standard output"}};
 
 }  // namespace
 

@@ -1,0 +1,55 @@
+// The utilities' commands and vorlan inspect of their files, as a user runs them.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "kitexport/eqp_file.h"
+#include "run_vorlan.h"
+#include "skintools/skd_file.h"
+#include "support/file_io.h"
+
+namespace vorlan::testing {
+namespace {
+
+class UtilitiesCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vorlan_util_XXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string File(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Sample() const { return std::string(VORLAN_SOURCE_DIR) + "/samples/sample.vscene"; }
+  std::string Common() const { return "--config-dir " + File("cfg") + " --log-dir " + File("logs") + " "; }
+  std::string dir_;
+};
+
+TEST_F(UtilitiesCli, InspectListsSkdAndEqpFilesAndRefusesBadOnes) {
+  skintools::SkdData d;
+  d.records.push_back({4, {1, 2, 3}, {0, 0, 1}, {{0.5f, {}, "Bip01 Spine"}, {0.5f, {}, "Bip01 Head"}}});
+  ASSERT_TRUE(support::WriteFileAtomic(File("a.skd"), skintools::EncodeSkd(d)));
+  RunResult r = RunVorlan("inspect " + File("a.skd"));
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("vertex 4 at (1, 2, 3): Bip01 Spine 0.5 Bip01 Head 0.5"), std::string::npos) << r.out;
+
+  std::vector<uint8_t> bytes = skintools::EncodeSkd(d);
+  bytes[4] = 2;
+  ASSERT_TRUE(support::WriteFileAtomic(File("v2.skd"), bytes));
+  r = RunVorlan("inspect " + File("v2.skd"));
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_NE(r.out.find("Incorrect version of skd file."), std::string::npos) << r.out;
+
+  ASSERT_TRUE(
+      support::WriteFileAtomic(File("sword.eqp"), kitexport::EncodeEqp(host::Matrix3(), "Bip01 R Hand")));
+  r = RunVorlan("inspect " + File("sword.eqp"));
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("bone: Bip01 R Hand"), std::string::npos) << r.out;
+  bytes = kitexport::EncodeEqp(host::Matrix3(), "x");
+  bytes.pop_back();
+  ASSERT_TRUE(support::WriteFileAtomic(File("cut.eqp"), bytes));
+  EXPECT_EQ(RunVorlan("inspect " + File("cut.eqp")).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace vorlan::testing
