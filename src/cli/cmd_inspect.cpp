@@ -6,6 +6,7 @@
 #include "support/file_io.h"
 #include "zef/inspect.h"
 #include "zef/reader.h"
+#include "zef_json.h"
 
 namespace vorlan::cli {
 
@@ -13,12 +14,18 @@ namespace {
 
 struct InspectOptions {
   std::string file;
+  bool json = false;
 };
 
 int RunInspect(Context& ctx, const InspectOptions& o) {
   std::vector<uint8_t> bytes;
   if (auto r = support::ReadWholeFile(o.file, bytes); !r) return ctx.Fail(r.error);
-  ctx.Out() << zef::InspectZef(bytes);
+  if (o.json)
+    // Names in files need not be UTF-8: such bytes are replaced rather than refused.
+    ctx.Out() << ZefTreeJson(bytes).dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+              << "\n";
+  else
+    ctx.Out() << zef::InspectZef(bytes);
   // The tree is printed as far as it goes; a damaged file still fails, so scripts notice.
   zef::ZefFile parsed;
   zef::ZefResult result = zef::ParseZef(bytes, parsed);
@@ -30,6 +37,7 @@ int RunInspect(Context& ctx, const InspectOptions& o) {
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<InspectOptions>();
   app.add_option("file", o->file, "The .zef file")->required();
+  app.add_flag("--json", o->json, "Print the block tree as JSON");
   return [o](Context& ctx) { return RunInspect(ctx, *o); };
 }
 
