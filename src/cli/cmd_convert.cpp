@@ -11,8 +11,10 @@
 #include <system_error>
 
 #include "command.h"
+#include "file_checks.h"
 #include "interchange/export.h"
 #include "output_safety.h"
+#include "report.h"
 #include "scene_loading.h"
 #include "workbench/scene_document.h"
 
@@ -22,7 +24,8 @@ namespace {
 
 struct ConvertOptions {
   std::string in;
-  std::string out;  // .vscene or .glb
+  std::string out;     // .vscene or .glb
+  std::string report;  // --report FILE.json
   InterchangeOptions interchange;
 };
 
@@ -68,38 +71,75 @@ class ScratchFolder {
 };
 
 int RunConvert(Context& ctx, const ConvertOptions& o) {
+  std::optional<Report> report;
+  if (!o.report.empty()) report.emplace("convert", o.in, o.out);
+  // Every way out after the checks goes through here, so the report records how it ended.
+  auto finish = [&](int code, const std::string& error = {}) {
+    if (code != kExitOk) ctx.Fail(error);
+    if (report)
+      if (std::string e = report->Write(o.report, code == kExitOk, error); !e.empty()) {
+        ctx.Fail("the report cannot be written: " + e);
+        return code == kExitOk ? kExitFailure : code;
+      }
+    return code;
+  };
+
   const std::string ext = LowerExtension(o.out);
   if (ext != "vscene" && ext != "glb")
     // Like an extension no exporter writes: the line is well formed, the output is impossible.
     return ctx.Fail("\"" + o.out + "\": convert writes .vscene or .glb files");
   const std::string inputs[] = {o.in};
-  if (auto problem = OutputIsAnInput(o.out, inputs)) return ctx.Fail(*problem);
+  for (const std::string& out : {o.out, o.report})
+    if (auto problem = OutputIsAnInput(out, inputs)) return ctx.Fail(*problem);
   // A document names its textures, so embedded images go beside it; a .glb embeds them again.
   std::optional<ScratchFolder> scratch;
   if (ext == "glb") scratch.emplace();
   const std::string textureDir = scratch ? scratch->Path() : OutputFolder(o.out);
 
   workbench::Scene scene;
+  // Reading takes most of the time on big scenes; the steps are what can be told apart.
+  ctx.Progress(0, "reading " + o.in);
   LoadResult loaded = LoadScene(o.in, scene, MakeLoadOptions(ctx.Common(), o.interchange, textureDir));
-  for (const std::string& w : loaded.warnings) ctx.Warn(w);
-  if (!loaded) return ctx.Fail(loaded.error);
+  const bool interchange = LowerExtension(o.in) != "vscene";
+  for (const std::string& w : loaded.warnings) {
+    ctx.Warn(w);
+    if (report) interchange ? report->Lost(w) : report->Warning(w);
+  }
+  if (report) report->Step("load");
+  if (!loaded) return finish(kExitFailure, loaded.error);
+  if (report) report->SetScene(scene);
 
+  ctx.Progress(60, "writing " + o.out);
   if (ext == "vscene") {
-    if (auto r = workbench::SaveSceneDocument(scene, o.out); !r) return ctx.Fail(r.error);
+    if (auto r = workbench::SaveSceneDocument(scene, o.out); !r) return finish(kExitFailure, r.error);
   } else {
     // The .glb is written in the scene's own units and glTF's Y-up axes.
     workbench::GlbExportResult r = workbench::ExportGlb(scene, o.out, {});
-    for (const std::string& w : r.warnings) ctx.Warn(w);
-    if (!r) return ctx.Fail(r.error);
+    for (const std::string& w : r.warnings) {
+      ctx.Warn(w);
+      if (report) report->Lost(w);
+    }
+    if (!r) return finish(kExitFailure, r.error);
   }
+  if (report) report->Step("write");
+  ctx.Progress(90, "reading back " + o.out);
+  if (FileCheck check = CheckFile(o.out); check.known && !check.Ok())
+    return finish(kExitFailure,
+                  "\"" + o.out + "\" was written but does not read back: " + check.problems.front());
+  if (report) {
+    report->Step("readBack");
+    report->SetOutput(o.out);
+  }
+  ctx.Progress(100, "done");
   ctx.Say("converted \"" + o.in + "\" to \"" + o.out + "\"");
-  return kExitOk;
+  return finish(kExitOk);
 }
 
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<ConvertOptions>();
   app.add_option("in", o->in, "Scene document or interchange file")->required();
   app.add_option("out", o->out, "Output: .vscene or .glb")->required();
+  app.add_option("--report", o->report, "Write a JSON report: counts, warnings, what was lost, timings");
   AddInterchangeOptions(app, o->interchange);
   return [o](Context& ctx) { return RunConvert(ctx, *o); };
 }

@@ -4,8 +4,10 @@
 #include <optional>
 
 #include "command.h"
+#include "file_checks.h"
 #include "output_safety.h"
 #include "plugin_folder.h"
+#include "report.h"
 #include "scene_loading.h"
 #include "support/file_io.h"
 #include "workbench/plugin_loader.h"
@@ -31,6 +33,7 @@ struct ExportOptions {
   bool interactive = false;
   bool yes = false;
   bool no = false;
+  std::string report;  // --report FILE.json
   InterchangeOptions interchange;
 };
 
@@ -62,18 +65,47 @@ bool AnySelected(workbench::Scene& scene) {
   return false;
 }
 
+// The file the exporter wrote: the scene exporter lower-cases the extension.
+std::string WrittenPath(const std::string& out) {
+  const std::string lower = WithLowerExtension(out);
+  return lower != out && support::FileExists(lower) ? lower : out;
+}
+
 int RunExport(Context& ctx, const ExportOptions& o) {
   const CommonOptions& common = ctx.Common();
+  std::optional<Report> report;
+  if (!o.report.empty()) report.emplace("export", o.scene, o.out);
+  // Every way out goes through here, so that the report records how the command ended.
+  auto finish = [&](int code, const std::string& error = {}) {
+    if (code != kExitOk) ctx.Fail(error);
+    if (report)
+      if (std::string e = report->Write(o.report, code == kExitOk, error); !e.empty()) {
+        ctx.Fail("the report cannot be written: " + e);
+        return code == kExitOk ? kExitFailure : code;
+      }
+    return code;
+  };
+
   // The scene exporter lower-cases the extension it writes, so that name counts as well.
   const std::string inputs[] = {o.scene};
-  for (const std::string& out : {o.out, WithLowerExtension(o.out)})
+  for (const std::string& out : {o.out, WithLowerExtension(o.out), o.report})
     if (auto problem = OutputIsAnInput(out, inputs)) return ctx.Fail(*problem);
 
   workbench::Scene scene;
   LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(common, o.interchange, OutputFolder(o.out)));
-  for (const std::string& w : loaded.warnings) ctx.Warn(w);
-  if (!loaded) return ctx.Fail(loaded.error);
-  if (o.selected && !AnySelected(scene)) ctx.Warn("--selected: nothing is selected in \"" + o.scene + "\"");
+  const bool interchange = LowerExtension(o.scene) != "vscene";
+  for (const std::string& w : loaded.warnings) {
+    ctx.Warn(w);
+    if (report) interchange ? report->Lost(w) : report->Warning(w);
+  }
+  if (report) report->Step("load");
+  if (!loaded) return finish(kExitFailure, loaded.error);
+  if (report) report->SetScene(scene);
+  if (o.selected && !AnySelected(scene)) {
+    const std::string warning = "--selected: nothing is selected in \"" + o.scene + "\"";
+    ctx.Warn(warning);
+    if (report) report->Warning(warning);
+  }
 
   workbench::PluginLoader loader;
   loader.LoadFolder(ResolvePluginDir(common.pluginDir));
@@ -81,35 +113,49 @@ int RunExport(Context& ctx, const ExportOptions& o) {
 
   std::string error;
   const workbench::LoadedClass* exporterClass = ChooseExporter(loader, o, error);
-  if (!exporterClass) return ctx.Fail(error);
+  if (!exporterClass) return finish(kExitFailure, error);
   ctx.Detail("exporter " + exporterClass->className + " from " + exporterClass->modulePath);
+  if (report) report->SetTool(exporterClass->className);
 
   workbench::ConsoleOptions uiOptions;
   uiOptions.interactive = o.interactive;
   if (o.yes) uiOptions.policy = workbench::AnswerPolicy::Yes;
   if (o.no) uiOptions.policy = workbench::AnswerPolicy::No;
   uiOptions.progress = ctx.ShowProgress();
-  workbench::ConsoleUI ui(uiOptions, ctx.Err(), std::cin);
+  workbench::ConsoleUI console(uiOptions, ctx.Err(), std::cin);
+  ReportingUI ui(console, report ? &*report : nullptr);
   workbench::Workbench wb(scene, ui);
   wb.SetPlugins(&loader);
   if (!common.configDir.empty()) wb.SetPlugCfgDir(common.configDir);
   if (!common.logDir.empty()) wb.SetLogDir(common.logDir);
 
   auto exporter = loader.CreateExporter(*exporterClass);
-  if (!exporter) return ctx.Fail("the exporter \"" + exporterClass->className + "\" could not be created");
+  if (!exporter)
+    return finish(kExitFailure, "the exporter \"" + exporterClass->className + "\" could not be created");
   if (exporterClass->classId == host::kKeyExportClassId) {
     // KeyExport takes its choice of nodes from its configuration file, not the call: the
     // command line's flags are written there, so every run exports what it says.
     if (!WriteKeyExportChoice(wb.GetPlugCfgDir(), o.selected || o.hierarchy, o.hierarchy))
-      return ctx.Fail("cannot write the exporter settings in \"" + wb.GetPlugCfgDir() + "\"");
+      return finish(kExitFailure, "cannot write the exporter settings in \"" + wb.GetPlugCfgDir() + "\"");
   } else if (o.hierarchy) {
     ctx.Warn("--hierarchy: " + exporterClass->className + " has no such option");
   }
   uint32_t options = o.selected ? 1u : 0u;
   int ok = exporter->DoExport(o.out.c_str(), wb, !o.interactive, options);
-  if (!ok) return ctx.Fail(exporterClass->className + " failed to export \"" + o.out + "\"");
+  if (report) report->Step("export");
+  if (!ok) return finish(kExitFailure, exporterClass->className + " failed to export \"" + o.out + "\"");
+
+  // A file that our own reader refuses is a failed export, whatever the exporter said.
+  const std::string written = WrittenPath(o.out);
+  if (FileCheck check = CheckFile(written); check.known && !check.Ok())
+    return finish(kExitFailure,
+                  "\"" + written + "\" was written but does not read back: " + check.problems.front());
+  if (report) {
+    report->Step("readBack");
+    report->SetOutput(written);
+  }
   ctx.Say("exported \"" + o.scene + "\" to \"" + o.out + "\" with " + exporterClass->className);
-  return kExitOk;
+  return finish(kExitOk);
 }
 
 RunFunction Setup(CLI::App& app) {
@@ -122,6 +168,7 @@ RunFunction Setup(CLI::App& app) {
   app.add_flag("--interactive", o->interactive, "Show the exporter's dialogs and ask on the console");
   auto* yes = app.add_flag("--yes", o->yes, "Answer every question with Yes");
   app.add_flag("--no", o->no, "Answer every question with No")->excludes(yes);
+  app.add_option("--report", o->report, "Write a JSON report: counts, warnings, what was lost, timings");
   AddInterchangeOptions(app, o->interchange);
   return [o](Context& ctx) { return RunExport(ctx, *o); };
 }

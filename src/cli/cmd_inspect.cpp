@@ -10,6 +10,7 @@
 #include "support/file_io.h"
 #include "zef/inspect.h"
 #include "zef/reader.h"
+#include "zef_json.h"
 
 namespace vorlan::cli {
 
@@ -17,6 +18,7 @@ namespace {
 
 struct InspectOptions {
   std::string file;
+  bool json = false;
 };
 
 int InspectManmFile(Context& ctx, const std::string& file, const std::vector<uint8_t>& bytes) {
@@ -32,8 +34,13 @@ int InspectShdFile(Context& ctx, const std::string& file, const std::vector<uint
   return kExitOk;
 }
 
-int InspectZefFile(Context& ctx, const std::string& file, const std::vector<uint8_t>& bytes) {
-  ctx.Out() << zef::InspectZef(bytes);
+int InspectZefFile(Context& ctx, const std::string& file, const std::vector<uint8_t>& bytes, bool json) {
+  if (json)
+    // Names in files need not be UTF-8: such bytes are replaced rather than refused.
+    ctx.Out() << ZefTreeJson(bytes).dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+              << "\n";
+  else
+    ctx.Out() << zef::InspectZef(bytes);
   // The tree is printed as far as it goes; a damaged file still fails, so scripts notice.
   zef::ZefFile parsed;
   zef::ZefResult result = zef::ParseZef(bytes, parsed);
@@ -56,15 +63,18 @@ int RunInspect(Context& ctx, const InspectOptions& o) {
   std::vector<uint8_t> bytes;
   if (auto r = support::ReadWholeFile(o.file, bytes); !r) return ctx.Fail(r.error);
   const std::string ext = LowerExtension(o.file);
+  const bool zef = ext != "manm" && ext != "shd" && !IsUtilityFile(ext);
+  if (o.json && !zef) return ctx.Fail("--json lists .zef files only");
   for (const InspectorEntry& e : kInspectors)
     if (ext == e.extension) return e.inspect(ctx, o.file, bytes);
   if (IsUtilityFile(ext)) return InspectUtilityFile(ctx, o.file, ext, bytes);
-  return InspectZefFile(ctx, o.file, bytes);
+  return InspectZefFile(ctx, o.file, bytes, o.json);
 }
 
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<InspectOptions>();
   app.add_option("file", o->file, "The file to inspect (.zef, .manm, .shd, .skd, .eqp)")->required();
+  app.add_flag("--json", o->json, "Print a .zef file's block tree as JSON");
   return [o](Context& ctx) { return RunInspect(ctx, *o); };
 }
 

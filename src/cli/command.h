@@ -56,12 +56,17 @@ class Context {
   void Detail(std::string_view message);
   // Progress lines are worth printing: not quiet, and the error stream is a terminal.
   bool ShowProgress() const;
+  // "vorlan NAME: 40% what" on one terminal line that each call rewrites; 100 ends the line.
+  // Nothing when ShowProgress() is false.
+  void Progress(int percent, std::string_view what);
 
  private:
   std::string command_;
   CommonOptions common_;
   std::ostream& out_;
   std::ostream& err_;
+  bool progressLine_ = false;  // a progress line is open on the terminal
+  void EndProgressLine();
 };
 
 // Runs a command once its line has been parsed; returns the exit code.

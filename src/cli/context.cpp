@@ -2,7 +2,9 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 
@@ -13,21 +15,30 @@ namespace vorlan::cli {
 Context::Context(std::string command, const CommonOptions& common, std::ostream& out, std::ostream& err)
     : command_(std::move(command)), common_(common), out_(out), err_(err) {}
 
+void Context::EndProgressLine() {
+  if (progressLine_) err_ << "\n";
+  progressLine_ = false;
+}
+
 int Context::Fail(std::string_view message) {
+  EndProgressLine();
   err_ << "vorlan " << command_ << ": " << message << "\n";
   return kExitFailure;
 }
 
 int Context::Usage(std::string_view message) {
+  EndProgressLine();
   err_ << "vorlan " << command_ << ": " << message << "\n" << SeeHelp(command_) << "\n";
   return kExitUsage;
 }
 
 void Context::Warn(std::string_view message) {
+  EndProgressLine();
   if (!Quiet()) err_ << "vorlan " << command_ << ": warning: " << message << "\n";
 }
 
 void Context::Say(std::string_view message) {
+  EndProgressLine();
   if (!Quiet()) out_ << message << "\n";
 }
 
@@ -36,6 +47,16 @@ void Context::Detail(std::string_view message) {
 }
 
 bool Context::ShowProgress() const { return !Quiet() && &err_ == &std::cerr && ::isatty(STDERR_FILENO); }
+
+void Context::Progress(int percent, std::string_view what) {
+  if (!ShowProgress()) return;
+  percent = std::clamp(percent, 0, 100);
+  // Clear the rest of the line: the previous step's text may have been longer.
+  err_ << "\rvorlan " << command_ << ": " << percent << "% " << what << "\x1b[K";
+  progressLine_ = percent < 100;
+  if (!progressLine_) err_ << "\n";
+  err_.flush();
+}
 
 std::string SeeHelp(std::string_view command) {
   if (command.empty() || command == "help") return "see `vorlan help`";

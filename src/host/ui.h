@@ -20,6 +20,9 @@ struct MessageBoxRequest {
   Buttons buttons = Buttons::Ok;
   Icon icon = Icon::None;
   bool topmost = false;  // foreground and topmost
+  // A Yes here replaces or deletes the user's data: a host answering without a person takes
+  // the safe answer unless told otherwise.
+  bool destroysData = false;
 };
 
 // A ListView shows `items` as rows of tab-separated cells under `columns`, each row with a
@@ -30,11 +33,11 @@ enum class ControlKind { Static, Group, Edit, MultiLineEdit, CheckBox, RadioButt
 struct DialogControl {
   int id = 0;
   ControlKind kind = ControlKind::Static;
-  std::string label;   // caption of a button, check box, group or static text
-  std::string text;    // contents of an edit control
-  int value = 0;       // check state, selection or bar position
+  std::string label;  // caption of a button, check box, group or static text
+  std::string text;   // contents of an edit control
+  int value = 0;      // check state, selection or bar position
   int rangeMin = 0, rangeMax = 100;
-  int maxLength = 0;   // edit controls; 0 = unlimited
+  int maxLength = 0;  // edit controls; 0 = unlimited
   bool readOnly = false;
   bool enabled = true;
   std::vector<std::string> items;  // list and combo boxes
@@ -68,7 +71,7 @@ class ModelessWindow {
 
 struct FilePickerRequest {
   std::string title;
-  std::string filter;       // e.g. "Zef files (*.zef)|*.zef"
+  std::string filter;  // e.g. "Zef files (*.zef)|*.zef"
   std::string initialPath;
   bool save = false;
   std::string defaultExt;  // added to a typed name without an extension; empty: none

@@ -19,6 +19,21 @@ std::string Key(const std::string& path, std::string_view key) {
 
 void Fail(const std::string& path, const std::string& what) { throw DocumentError(path, what); }
 
+void RefuseNulTexts(const Json& j, const std::string& path) {
+  constexpr const char* kWhat = "a text holds a NUL character, which would cut it short";
+  if (j.is_string()) {
+    if (j.get_ref<const std::string&>().find('\0') != std::string::npos) Fail(path, kWhat);
+  } else if (j.is_array()) {
+    for (std::size_t i = 0; i < j.size(); ++i) RefuseNulTexts(j[i], At(path, i));
+  } else if (j.is_object()) {
+    for (auto it = j.begin(); it != j.end(); ++it) {
+      if (it.key().find('\0') != std::string::npos)
+        Fail(path.empty() ? std::string("(top level)") : path, kWhat);
+      RefuseNulTexts(it.value(), Key(path, it.key()));
+    }
+  }
+}
+
 namespace {
 
 const char* TypeName(const Json& j) {

@@ -71,6 +71,11 @@ std::string ToBase64(const std::vector<uint8_t>& bytes);
 bool FromHex(std::string_view text, std::vector<uint8_t>& out);
 bool FromBase64(std::string_view text, std::vector<uint8_t>& out);
 
+// Refuses a text (a string value or a key) anywhere in `j` that holds a NUL character: the
+// files the pipeline writes end their texts at the first NUL, so the rest would be lost
+// without a word. The message names the JSON path.
+void RefuseNulTexts(const Json& j, const std::string& path);
+
 // The deepest nesting of arrays and objects in a JSON text, without parsing it; stops
 // counting at `limit` + 1.
 int NestingDepth(std::string_view text, int limit);

@@ -327,6 +327,7 @@ DocumentResult ParseSceneDocument(std::string_view text, Scene& scene, std::stri
     if (NestingDepth(text, kMaxJsonDepth) > kMaxJsonDepth)
       return {false, file + ": nested deeper than " + std::to_string(kMaxJsonDepth) + " levels"};
     Json doc = Json::parse(text, nullptr, true, /*ignore_comments=*/true);
+    RefuseNulTexts(doc, "");
     Reader reader(codec, scene);
     reader.Read(doc);
 
@@ -523,6 +524,8 @@ std::string SceneDocumentText(const Scene& scene, std::string& error, const Docu
       doc["materials"] = std::move(mats);
     }
     doc["nodes"] = w.Nodes();
+    // What would not load again is not saved.
+    RefuseNulTexts(doc, "");
     std::string text;
     Pretty(doc, 0, text);
     return text + "\n";

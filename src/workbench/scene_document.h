@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/limits.h"
 #include "host/material.h"
 #include "workbench/scene.h"
 
@@ -25,8 +26,9 @@ namespace vorlan::workbench {
 using Json = nlohmann::ordered_json;
 
 inline constexpr int kSceneDocumentVersion = 1;
-// Nodes may nest this deep; deeper documents are refused rather than risk the stack.
-inline constexpr int kMaxNodeDepth = 1000;
+// Nodes may nest this deep (the whole pipeline's limit); deeper documents are refused when
+// they load, so that every document that loads also exports and reads back.
+inline constexpr int kMaxNodeDepth = host::kMaxNodeDepth;
 
 struct DocumentResult {
   bool ok = false;

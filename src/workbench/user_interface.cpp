@@ -30,6 +30,11 @@ host::Answer PolicyAnswer(AnswerPolicy policy, Buttons buttons) {
   return Answer::Ok;
 }
 
+host::Answer PolicyAnswer(AnswerPolicy policy, const host::MessageBoxRequest& request) {
+  if (policy == AnswerPolicy::Default && request.destroysData) policy = AnswerPolicy::No;
+  return PolicyAnswer(policy, request.buttons);
+}
+
 int DefaultButton(const DialogModel& model) {
   const DialogControl* first = nullptr;
   for (const auto& c : model.controls) {
@@ -307,7 +312,7 @@ Answer ConsoleUI::MessageBox(const host::MessageBoxRequest& request) {
     std::lock_guard lock(*outMutex_);
     err_ << '[' << request.caption << "] " << request.text << '\n';
   }
-  Answer answer = PolicyAnswer(options_.policy, request.buttons);
+  Answer answer = PolicyAnswer(options_.policy, request);
   std::vector<Answer> offered = Offered(request.buttons);
   if (offered.size() > 1) {
     if (options_.interactive) {

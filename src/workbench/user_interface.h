@@ -31,6 +31,8 @@ inline constexpr int kIdOkButton = 1001;
 // The answer a policy gives to a message box: Default takes the first button (Ok or Yes),
 // Yes takes Ok or Yes, No takes No, or Cancel when there is no No (an Ok-only box is Ok).
 host::Answer PolicyAnswer(AnswerPolicy policy, host::Buttons buttons);
+// The same for a whole request: Default answers a question that destroys data like No.
+host::Answer PolicyAnswer(AnswerPolicy policy, const host::MessageBoxRequest& request);
 // The id of the button that closes a dialog as "OK": the first button whose id is 1001 or
 // 1 or whose label is "OK"; otherwise the first button; 1 when there is no button at all.
 int DefaultButton(const host::DialogModel& model);

@@ -4,10 +4,13 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <optional>
 #include <vector>
 
 #include "support/file_io.h"
 #include "workbench/png.h"
+#include "workbench/texture_image.h"
 
 namespace vorlan::workbench {
 
@@ -70,12 +73,23 @@ struct Target {
   std::vector<float>& invDepth;  // top-down rows; larger is nearer
 };
 
+// Texture coordinates are carried divided by depth, so that they interpolate correctly in
+// perspective.
 struct ScreenVert {
-  float x, y, invZ;
+  float x, y, invZ, uz = 0, vz = 0;
 };
 
+// How a triangle is coloured: one colour, or its texture's texels lit by the same factor.
+struct Shade {
+  std::array<uint8_t, 3> rgb{};
+  const TextureImage* texture = nullptr;
+  float light = 1.0f;
+};
+
+using Uv = std::array<float, 2>;
+
 void FillTriangle(Target& t, const ScreenVert& a, const ScreenVert& b, const ScreenVert& c,
-                  const std::array<uint8_t, 3>& rgb) {
+                  const Shade& shade) {
   float area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
   if (!std::isfinite(area) || area == 0.0f) return;
   // Clamp in floating point first: converting an out-of-range float to int is undefined.
@@ -100,6 +114,13 @@ void FillTriangle(Target& t, const ScreenVert& a, const ScreenVert& b, const Scr
           static_cast<std::size_t>(y) * static_cast<std::size_t>(t.w) + static_cast<std::size_t>(x);
       if (!(z > t.invDepth[di])) continue;
       t.invDepth[di] = z;
+      std::array<uint8_t, 3> rgb = shade.rgb;
+      if (shade.texture) {
+        const float u = (w0 * a.uz + w1 * b.uz + w2 * c.uz) / z, v = (w0 * a.vz + w1 * b.vz + w2 * c.vz) / z;
+        const uint8_t* texel = shade.texture->Sample(u, v);
+        for (std::size_t k = 0; k < 3; ++k)
+          rgb[k] = static_cast<uint8_t>(float(texel[k]) * shade.light + 0.5f);
+      }
       std::size_t row = static_cast<std::size_t>(t.h - 1 - y);
       uint8_t* p = &t.pixels[(row * static_cast<std::size_t>(t.w) + static_cast<std::size_t>(x)) * 4];
       p[0] = rgb[2];
@@ -111,29 +132,89 @@ void FillTriangle(Target& t, const ScreenVert& a, const ScreenVert& b, const Scr
 }
 
 // Draws one camera-space triangle: clipped against the near plane, projected, filled.
-void DrawTriangle(Target& t, float nearPlane, const std::array<Point3, 3>& tri,
-                  const std::array<uint8_t, 3>& rgb) {
+void DrawTriangle(Target& t, float nearPlane, const std::array<Point3, 3>& tri, const std::array<Uv, 3>& uv,
+                  const Shade& shade) {
   // Visible points lie in front of the camera, at z <= -near.
   std::array<Point3, 4> poly;
+  std::array<Uv, 4> polyUv;
   int n = 0;
   for (int i = 0; i < 3; ++i) {
-    Point3 p = tri[static_cast<std::size_t>(i)], q = tri[static_cast<std::size_t>((i + 1) % 3)];
+    const std::size_t a = static_cast<std::size_t>(i), b = static_cast<std::size_t>((i + 1) % 3);
+    Point3 p = tri[a], q = tri[b];
     bool pin = p.z <= -nearPlane, qin = q.z <= -nearPlane;
-    if (pin) poly[static_cast<std::size_t>(n++)] = p;
+    if (pin) {
+      polyUv[static_cast<std::size_t>(n)] = uv[a];
+      poly[static_cast<std::size_t>(n++)] = p;
+    }
     if (pin != qin) {
       float s = (-nearPlane - p.z) / (q.z - p.z);
+      polyUv[static_cast<std::size_t>(n)] = {uv[a][0] + (uv[b][0] - uv[a][0]) * s,
+                                             uv[a][1] + (uv[b][1] - uv[a][1]) * s};
       poly[static_cast<std::size_t>(n++)] = p + (q - p) * s;
     }
   }
   if (n < 3) return;
   std::array<ScreenVert, 4> sv;
   for (int i = 0; i < n; ++i) {
-    Point3 p = poly[static_cast<std::size_t>(i)];
+    const std::size_t k = static_cast<std::size_t>(i);
+    Point3 p = poly[k];
     float d = -p.z;
-    sv[static_cast<std::size_t>(i)] = {t.cx + p.x / d * t.focal, t.cy - p.y / d * t.focal, 1.0f / d};
+    sv[k] = {t.cx + p.x / d * t.focal, t.cy - p.y / d * t.focal, 1.0f / d, polyUv[k][0] / d,
+             polyUv[k][1] / d};
   }
-  FillTriangle(t, sv[0], sv[1], sv[2], rgb);
-  if (n == 4) FillTriangle(t, sv[0], sv[2], sv[3], rgb);
+  FillTriangle(t, sv[0], sv[1], sv[2], shade);
+  if (n == 4) FillTriangle(t, sv[0], sv[2], sv[3], shade);
+}
+
+// The Standard material's diffuse map slot.
+constexpr int kDiffuseSlot = 1;
+
+// The diffuse bitmap a face shows: through Multi/Sub-Object by the face's material id and
+// through an engine material to the Standard material it keeps.
+const host::Texmap* DiffuseBitmap(const host::Mtl* mtl, uint16_t matId) {
+  for (int hops = 0; mtl && hops < 8; ++hops) {
+    if (int n = mtl->NumSubMtls(); n > 0) {
+      mtl = mtl->GetSubMtl(matId % n);
+      continue;
+    }
+    if (const host::Mtl* standard = mtl->GetReference0()) {
+      mtl = standard;
+      continue;
+    }
+    const host::Texmap* map = mtl->GetSubTexmap(kDiffuseSlot);
+    if (!map || !mtl->SubTexmapOn(kDiffuseSlot) || map->GetMapFileName().empty()) return nullptr;
+    return map;
+  }
+  return nullptr;
+}
+
+// Each texture file is read once per picture; one that cannot be read leaves its faces in
+// the node's colour.
+class TextureCache {
+ public:
+  const TextureImage* Get(const std::string& path) {
+    auto [it, added] = images_.try_emplace(path);
+    if (added) it->second = LoadTextureImage(path);
+    return it->second ? &*it->second : nullptr;
+  }
+
+ private:
+  std::map<std::string, std::optional<TextureImage>> images_;
+};
+
+// The texture coordinates of a face's corners in the map's channel, with its tiling and
+// offset; false when the mesh has none for that face.
+bool FaceUv(const host::Mesh& mesh, std::size_t face, const host::Texmap& map, std::array<Uv, 3>& uv) {
+  const host::UVGenState* gen = map.GetUVGen();
+  const host::MapChannel* channel = mesh.FindMap(gen ? gen->mapChannel : 1);
+  if (!channel || face >= channel->tfaces.size()) return false;
+  for (std::size_t k = 0; k < 3; ++k) {
+    const uint32_t tv = channel->tfaces[face][k];
+    if (tv >= channel->tverts.size()) return false;
+    const Point3 p = channel->tverts[tv];
+    uv[k] = gen ? Uv{p.x * gen->uTiling + gen->uOffset, p.y * gen->vTiling + gen->vOffset} : Uv{p.x, p.y};
+  }
+  return true;
 }
 
 }  // namespace
@@ -210,6 +291,7 @@ host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& op
   target.focal = (img.width * 0.5f) / std::tan(cam.fov * 0.5f);
   // A light from above and to the left of the viewer, in camera space.
   const Point3 light = Normalize(Point3{-0.4f, 0.6f, 0.7f});
+  TextureCache textures;
 
   for (const SceneNode* n : scene.AllNodes()) {
     const host::Object* o = n->EvalWorldState(options.time);
@@ -220,7 +302,9 @@ host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& op
     std::vector<Point3> cv(mesh->verts.size());
     for (std::size_t i = 0; i < cv.size(); ++i) cv[i] = toCamera.PointTransform(mesh->verts[i]);
     std::array<uint8_t, 3> base = NodeColour(n->GetName());
-    for (const host::MeshFace& f : mesh->faces) {
+    const host::Mtl* mtl = n->GetMtl();
+    for (std::size_t fi = 0; fi < mesh->faces.size(); ++fi) {
+      const host::MeshFace& f = mesh->faces[fi];
       if (f.v[0] >= cv.size() || f.v[1] >= cv.size() || f.v[2] >= cv.size()) continue;
       std::array<Point3, 3> tri{cv[f.v[0]], cv[f.v[1]], cv[f.v[2]]};
       if (!Finite(tri[0]) || !Finite(tri[1]) || !Finite(tri[2])) continue;
@@ -229,9 +313,13 @@ host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& op
       float lambert = std::fabs(Dot(normal, light));
       if (!std::isfinite(lambert)) continue;
       float k = 0.25f + 0.75f * std::min(lambert, 1.0f);
-      std::array<uint8_t, 3> rgb;
-      for (std::size_t c = 0; c < 3; ++c) rgb[c] = static_cast<uint8_t>(float(base[c]) * k + 0.5f);
-      DrawTriangle(target, cam.nearPlane, tri, rgb);
+      Shade shade;
+      shade.light = k;
+      for (std::size_t c = 0; c < 3; ++c) shade.rgb[c] = static_cast<uint8_t>(float(base[c]) * k + 0.5f);
+      std::array<Uv, 3> uv{};
+      if (const host::Texmap* map = DiffuseBitmap(mtl, f.matId); map && FaceUv(*mesh, fi, *map, uv))
+        shade.texture = textures.Get(map->GetMapFileName());
+      DrawTriangle(target, cam.nearPlane, tri, uv, shade);
     }
   }
   return img;

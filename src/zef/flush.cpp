@@ -182,7 +182,8 @@ bool Flusher::CopyBlock(uint64_t& at, const Head& head) {
 }
 
 bool Flusher::WriteNode(uint64_t& at, int depth, uint32_t& shrinkage) {
-  if (depth >= kMaxNodeDepth) return Fail(at, "nodes nested deeper than " + std::to_string(kMaxNodeDepth));
+  // The root is depth 0, so the deepest allowed chain below it still fits.
+  if (depth > kMaxNodeDepth) return Fail(at, "nodes nested deeper than " + std::to_string(kMaxNodeDepth));
   const uint64_t start = at;
   if (!Fits(at, kNodeHeadSize)) return Fail(at, "node head runs past the image");
   const uint32_t size = LoadU32(image_.data() + at + 4);

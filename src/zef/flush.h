@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/limits.h"
 #include "zef/progress.h"
 
 namespace vorlan::zef {
@@ -32,7 +33,7 @@ namespace vorlan::zef {
 bool FlushSceneBuffer(std::span<const uint8_t> image, std::vector<uint8_t>& out, ExportProgress* progress,
                       std::string* error);
 
-inline constexpr int kMaxNodeDepth = 1024;
+inline constexpr int kMaxNodeDepth = host::kMaxNodeDepth;
 // Triangles between two progress reports while welding; the last triangle always reports.
 inline constexpr uint32_t kWeldProgressInterval = 4096;
 

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/limits.h"
 #include "zef/blocks.h"
 #include "zef/decoders.h"
 
@@ -49,7 +50,10 @@ struct ZefFile {
   std::vector<std::string> problems;  // one line each, naming the offset
 };
 
-inline constexpr int kMaxBlockDepth = 256;
+// Every node level of the deepest allowed scene (host/limits.h), the root before them, and
+// the blocks a node holds below itself (object, geometry blocks, their vertices, skeleton
+// records) with room to spare. Files of older writers, which stopped at 256, all read.
+inline constexpr int kMaxBlockDepth = host::kMaxNodeDepth + 16;
 
 // Parses `data`, a whole file. On kNotZef and kUnknownVersion the tree is empty. Every other
 // result comes with the tree as far as it could be walked; problems lists what stopped it.

@@ -118,7 +118,7 @@ int ZefExporter::Export(const std::string& fileName, host::Interface& ip, bool s
   std::string path = support::NativePath(fileName);
   if (support::FileExists(path) && support::IsReadOnly(path)) {
     host::Answer a = ip.UI().MessageBox(
-        {"File is read-only, owerwrite?", "Warning", host::Buttons::YesNo, host::Icon::Warning});
+        {"File is read-only, owerwrite?", "Warning", host::Buttons::YesNo, host::Icon::Warning, false, true});
     if (a != host::Answer::Yes) return 0;
     support::ClearReadOnly(path);
   }

@@ -80,6 +80,25 @@ TEST_F(SafetyTest, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
   EXPECT_EQ(Bytes(scene), Bytes(sample));
 }
 
+TEST_F(SafetyTest, AReadOnlyOutputIsKeptUnlessYesIsGiven) {
+  const std::string target = dir + "/locked.zef";
+  ASSERT_TRUE(support::WriteFileAtomic(target, std::string("previous")));
+  fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  for (const std::string& answer : {std::string(), std::string(" --no")}) {
+    RunResult r = RunVorlan("export " + sample + " " + target + answer);
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("[Warning] File is read-only, owerwrite?\n  -> No\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("vorlan export: ZefExport failed to export \"" + target + "\"\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(Bytes(target), "previous");
+    EXPECT_TRUE(support::IsReadOnly(target));
+  }
+  RunResult yes = RunVorlan("export " + sample + " " + target + " --yes");
+  EXPECT_EQ(yes.exitCode, 0) << yes.out;
+  EXPECT_NE(yes.out.find("  -> Yes\n"), std::string::npos) << yes.out;
+  EXPECT_NE(Bytes(target), "previous");
+}
+
 TEST_F(SafetyTest, SelectedWithNothingSelectedWarnsNamingTheScene) {
   std::string text = Bytes(sample);
   for (std::size_t at; (at = text.find("\"selected\": true,")) != std::string::npos;) text.erase(at, 17);

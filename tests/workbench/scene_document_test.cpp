@@ -388,6 +388,26 @@ TEST(SceneDocumentErrors, DeepNestingIsRefusedBothWays) {
   EXPECT_EQ(error, "n: nodes nest deeper than 1000 levels");
 }
 
+TEST(SceneDocumentErrors, TextsWithNulAreRefusedOnLoadAndOnSave) {
+  Scene s;
+  for (const char* doc : {R"({"version": 1, "nodes": [{"name": "a\u0000b"}]})",
+                          R"({"version": 1, "properties": {"No\u0000te": "x"}})",
+                          R"({"version": 1, "nodes": [{"name": "a", "userProps": "k=1\u0000k=2"}]})"}) {
+    DocumentResult r = Parse(doc, s);
+    EXPECT_FALSE(r.ok) << doc;
+    EXPECT_NE(r.error.find(": a text holds a NUL character, which would cut it short"), std::string::npos)
+        << r.error;
+  }
+  EXPECT_EQ(Parse(R"({"version": 1, "nodes": [{"name": "a\u0000b"}]})", s).error,
+            "doc.vscene: nodes[0].name: a text holds a NUL character, which would cut it short");
+  EXPECT_EQ(s.NodeCount(), 1u);  // nothing was added
+
+  s.CreateNode(std::string("cut\0here", 8));
+  std::string error;
+  EXPECT_EQ(SceneDocumentText(s, error, kOptions), "");
+  EXPECT_EQ(error, "nodes[0].name: a text holds a NUL character, which would cut it short");
+}
+
 TEST(SceneDocumentErrors, TextThatIsNotUtf8IsRefusedOnSave) {
   Scene s;
   s.CreateNode("caf\xE9");

@@ -1,12 +1,14 @@
 #include "workbench/viewport.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
 #include <limits>
 
 #include "support/file_io.h"
+#include "workbench/materials.h"
 
 namespace vorlan::workbench {
 namespace {
@@ -187,6 +189,65 @@ TEST(Viewport, WritesPngTopDownAndRefusesBadImages) {
   img.pixels.pop_back();
   EXPECT_EQ(WriteViewportPng(img, path), path + ": not a 32-bit image of its stated size");
   EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+}  // namespace
+}  // namespace vorlan::workbench
+
+namespace vorlan::workbench {
+namespace {
+
+// A quad that fills the camera's view, mapped once with a 2x2 texture: red and green above,
+// blue and yellow below. Each quarter of the picture must take its texel's colour, which a
+// renderer that ignores the texture (one colour per node) cannot do.
+TEST(ViewportTexture, TexturedQuadShowsItsTexelsInEachQuarter) {
+  char tmpl[] = "/tmp/vorlan_viewport_tex_XXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  host::ViewportImage texture;
+  texture.width = texture.height = 2;
+  texture.bitsPerPixel = 32;
+  // Blue, green, red, alpha; the bottom row first.
+  texture.pixels = {255, 0, 0,   255, 0, 255, 255, 255,   // blue, yellow
+                    0,   0, 255, 255, 0, 255, 0,   255};  // red, green
+  const std::string png = dir + "/checker.png";
+  ASSERT_EQ(WriteViewportPng(texture, png), "");
+
+  Scene s;
+  Mesh m = FacingQuad(0, 4);
+  host::MapChannel& uv = m.Map(1);
+  uv.tverts = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+  uv.tfaces = {{0, 1, 2}, {0, 2, 3}};
+  SceneNode& quad = AddMesh(s, "Quad", m);
+  auto mtl = std::make_shared<StandardMtl>("Checker");
+  mtl->SetMap(1, std::make_shared<BitmapTex>(png, "Checker map"));
+  quad.SetMtl(mtl);
+  AddCamera(s, "Cam");
+  ViewportOptions o;
+  o.width = o.height = 64;
+  o.cameraNode = "Cam";
+
+  struct Expect {
+    int x, yFromTop;
+    int dominant;  // 0 red, 1 green, 2 blue, 3 red and green (yellow)
+  };
+  auto check = [&](const host::ViewportImage& img, bool textured) {
+    for (Expect e : {Expect{16, 16, 0}, Expect{48, 16, 1}, Expect{16, 48, 2}, Expect{48, 48, 3}}) {
+      const uint8_t* p = &img.pixels[((63 - e.yFromTop) * 64 + e.x) * 4];
+      const int r = p[2], g = p[1], b = p[0];
+      const bool match = e.dominant == 0   ? r > 100 && g < 40 && b < 40
+                         : e.dominant == 1 ? g > 100 && r < 40 && b < 40
+                         : e.dominant == 2 ? b > 100 && r < 40 && g < 40
+                                           : r > 100 && g > 100 && b < 40;
+      EXPECT_EQ(match, textured) << "at " << e.x << "," << e.yFromTop << ": " << r << " " << g << " " << b;
+    }
+  };
+  check(RenderViewport(s, o), true);
+
+  // The same quad with an unreadable texture file keeps the node's colour everywhere.
+  mtl->SetMap(1, std::make_shared<BitmapTex>(dir + "/missing.png", "Missing"));
+  check(RenderViewport(s, o), false);
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
 }
 
 }  // namespace

@@ -89,6 +89,12 @@ class ExportFixture : public ::testing::Test {
     if (bytes.size() >= 4 && support::LoadU32(bytes.data()) == 0x0046455A) {
       EXPECT_EQ(zef::ParseZef(bytes, file), zef::ZefResult::kSuccess);
     }
+    // Whatever the exporter says it wrote, our reader must read without a finding.
+    if (r == 1 && !bytes.empty()) {
+      EXPECT_TRUE(file.problems.empty()) << file.problems.front();
+      std::vector<std::string> findings = zef::ValidateZef(bytes, file);
+      EXPECT_TRUE(findings.empty()) << findings.front();
+    }
     return r;
   }
   // The RootNode block (its children are the MatList and the top-level nodes).

@@ -1,0 +1,92 @@
+#include "report.h"
+
+#include <set>
+
+#include "file_checks.h"
+#include "support/file_io.h"
+#include "workbench/user_interface.h"
+#include "zef/inspect.h"
+
+namespace vorlan::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+}  // namespace
+
+Report::Report(std::string command, std::string input, std::string output)
+    : command_(std::move(command)), input_(std::move(input)), output_(std::move(output)) {
+  start_ = stepStart_ = Clock::now();
+}
+
+void Report::SetScene(const workbench::Scene& scene) {
+  uint64_t meshes = 0, triangles = 0, vertices = 0;
+  std::set<const host::Mtl*> materials;
+  for (const workbench::SceneNode* node : scene.AllNodes())
+    if (node->GetMtl()) materials.insert(node->GetMtl());
+  const std::vector<workbench::SceneObject*> objects = scene.AllObjects();
+  for (const workbench::SceneObject* o : objects) {
+    if (const auto* mesh = dynamic_cast<const workbench::MeshObject*>(o)) {
+      ++meshes;
+      triangles += mesh->mesh.faces.size();
+      vertices += mesh->mesh.verts.size();
+    }
+  }
+  scene_ = {{"nodes", scene.NodeCount() - 1}, {"objects", objects.size()}, {"meshes", meshes},
+            {"triangles", triangles},         {"vertices", vertices},      {"materials", materials.size()}};
+}
+
+void Report::SetOutput(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (!support::ReadWholeFile(path, bytes)) return;
+  written_ = {{"bytes", bytes.size()}};
+  FileCheck check = CheckFile(path);
+  if (check.known) written_["readsBack"] = check.Ok();
+  if (!check.problems.empty()) written_["problems"] = check.problems;
+  if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".zef") == 0) {
+    zef::ZefSummary s = zef::SummarizeZef(bytes);
+    written_["nodes"] = s.nodeNames.size();
+    written_["triangles"] = s.triangles;
+    written_["vertices"] = s.vertices;
+    written_["materialRecords"] = s.materialRecords;
+  }
+}
+
+void Report::Step(const std::string& name) {
+  Clock::time_point now = Clock::now();
+  steps_.emplace_back(name, std::chrono::duration<double, std::milli>(now - stepStart_).count());
+  stepStart_ = now;
+}
+
+std::string Report::Write(const std::string& path, bool ok, const std::string& error) {
+  Json j;
+  j["command"] = command_;
+  j["input"] = input_;
+  j["output"] = output_;
+  if (!tool_.empty()) j["tool"] = tool_;
+  j["ok"] = ok;
+  if (!ok) j["error"] = error;
+  if (!scene_.is_null()) j["scene"] = scene_;
+  if (!written_.is_null()) j["written"] = written_;
+  j["warnings"] = warnings_;
+  j["lost"] = lost_;
+  Json timings;
+  for (const auto& [name, ms] : steps_) timings[name + "Ms"] = ms;
+  timings["totalMs"] = std::chrono::duration<double, std::milli>(Clock::now() - start_).count();
+  j["timings"] = std::move(timings);
+  auto written = support::WriteFileAtomic(path, j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+  return written ? std::string() : written.error;
+}
+
+host::Answer ReportingUI::MessageBox(const host::MessageBoxRequest& request) {
+  host::Answer answer = inner_.MessageBox(request);
+  if (report_) {
+    std::string text = "[" + request.caption + "] " + request.text;
+    if (request.buttons != host::Buttons::Ok) text += std::string(" -> ") + workbench::AnswerName(answer);
+    report_->Warning(std::move(text));
+  }
+  return answer;
+}
+
+}  // namespace vorlan::cli

@@ -1,0 +1,144 @@
+// What scripts read from `vorlan`: inspect --json, validate, and the reports of export and
+// convert.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "run_vorlan.h"
+#include "support/file_io.h"
+#include "zef/inspect.h"
+
+namespace vorlan::testing {
+namespace {
+
+using Json = nlohmann::json;
+
+class MachineOutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vorlan_machine_XXXXXX";
+    dir = ::mkdtemp(tmpl);
+    ::setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (dir + "/state").c_str(), 1);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  static Json ReadJson(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(support::ReadWholeFile(path, bytes)) << path;
+    return Json::parse(bytes.begin(), bytes.end(), nullptr, false);
+  }
+  std::string Exported() {
+    const std::string out = dir + "/sample.zef";
+    EXPECT_EQ(RunVorlan("-q export " + sample + " " + out + " --yes").exitCode, 0);
+    return out;
+  }
+  std::string dir;
+  const std::string sample = std::string(VORLAN_SOURCE_DIR) + "/samples/sample.vscene";
+};
+
+// Node names, depth first, from the JSON tree.
+void Names(const Json& blocks, std::vector<std::string>& out) {
+  for (const Json& b : blocks) {
+    if (b["name"] == "Node")
+      for (const Json& f : b["fields"])
+        if (f["key"] == "name") out.push_back(f["value"]);
+    Names(b["children"], out);
+  }
+}
+
+TEST_F(MachineOutputTest, InspectJsonIsTheSameTreeAsData) {
+  const std::string zef = Exported();
+  const std::string json = dir + "/tree.json";
+  ASSERT_EQ(RunVorlan("inspect --json " + zef + " > " + json).exitCode, 0);
+  Json tree = ReadJson(json);
+  ASSERT_TRUE(tree.is_object());
+  EXPECT_EQ(tree["result"], "success");
+  EXPECT_TRUE(tree["problems"].empty());
+  EXPECT_EQ(tree["size"], std::filesystem::file_size(zef));
+
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(zef, bytes));
+  zef::ZefSummary summary = zef::SummarizeZef(bytes);
+  std::vector<std::string> names;
+  Names(tree["blocks"], names);
+  // The summary counts skeleton objects too; the sample has none.
+  EXPECT_EQ(names, summary.nodeNames);
+  EXPECT_EQ(tree["header"]["nodeCount"], summary.headerNodeCount);
+
+  // A damaged file still gives JSON, with its problems, and status 1.
+  bytes.resize(bytes.size() - 10);
+  const std::string cut = dir + "/cut.zef";
+  ASSERT_TRUE(support::WriteFileAtomic(cut, bytes));
+  EXPECT_EQ(RunVorlan("inspect --json " + cut + " > " + json + " 2>/dev/null").exitCode, 1);
+  Json damaged = ReadJson(json);
+  ASSERT_TRUE(damaged.is_object());
+  EXPECT_FALSE(damaged["problems"].empty());
+}
+
+TEST_F(MachineOutputTest, ValidateNamesEveryViolationWithItsOffsetAndFailsOnAny) {
+  const std::string good = Exported();
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(good, bytes));
+  bytes.resize(bytes.size() - 10);
+  const std::string cut = dir + "/cut.zef";
+  ASSERT_TRUE(support::WriteFileAtomic(cut, bytes));
+  const std::string odd = dir + "/notes.txt";
+  ASSERT_TRUE(support::WriteFileAtomic(odd, std::string("x")));
+
+  RunResult ok = RunVorlan("validate " + good + " " + sample);
+  EXPECT_EQ(ok.exitCode, 0) << ok.out;
+  EXPECT_EQ(ok.out, good + ": ok\n" + sample + ": ok\n");
+
+  RunResult bad = RunVorlan("validate " + good + " " + cut);
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.out.find(good + ": ok\n"), std::string::npos) << bad.out;
+  EXPECT_NE(bad.out.find(cut + ": truncated block at offset "), std::string::npos) << bad.out;
+
+  RunResult unknown = RunVorlan("validate " + odd);
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_EQ(unknown.out, "vorlan validate: \"" + odd +
+                             "\": no check reads \".txt\" files (checked: .glb, .gltf, .vscene, .zef)\n");
+}
+
+TEST_F(MachineOutputTest, ReportsCountWarnAndTimeBothWays) {
+  const std::string report = dir + "/export.json";
+  RunResult e = RunVorlan("export " + sample + " " + dir + "/r.zef --yes --report " + report);
+  ASSERT_EQ(e.exitCode, 0) << e.out;
+  Json r = ReadJson(report);
+  ASSERT_TRUE(r.is_object());
+  EXPECT_EQ(r["command"], "export");
+  EXPECT_EQ(r["tool"], "ZefExport");
+  EXPECT_EQ(r["ok"], true);
+  EXPECT_GT(r["scene"]["triangles"].get<int>(), 0);
+  EXPECT_EQ(r["written"]["readsBack"], true);
+  EXPECT_EQ(r["written"]["bytes"], std::filesystem::file_size(dir + "/r.zef"));
+  EXPECT_EQ(r["written"]["triangles"], r["scene"]["triangles"]);
+  for (const char* step : {"loadMs", "exportMs", "readBackMs", "totalMs"})
+    EXPECT_TRUE(r["timings"][step].is_number()) << step;
+
+  // A failure is reported too, with its message.
+  const std::string failed = dir + "/failed.json";
+  RunResult f = RunVorlan("export " + dir + "/missing.vscene " + dir + "/m.zef --report " + failed);
+  EXPECT_EQ(f.exitCode, 1);
+  Json fr = ReadJson(failed);
+  EXPECT_EQ(fr["ok"], false);
+  EXPECT_NE(fr["error"].get<std::string>().find("missing.vscene"), std::string::npos);
+
+  // What a conversion loses is listed.
+  const std::string helmet = std::string(VORLAN_ASSETS_DIR) + "/gltf/FlightHelmet/FlightHelmet.gltf";
+  const std::string conv = dir + "/convert.json";
+  RunResult c = RunVorlan("convert " + helmet + " " + dir + "/helmet.glb --report " + conv);
+  ASSERT_EQ(c.exitCode, 0) << c.out;
+  Json cr = ReadJson(conv);
+  EXPECT_EQ(cr["ok"], true);
+  EXPECT_EQ(cr["written"]["readsBack"], true);
+  ASSERT_FALSE(cr["lost"].empty()) << cr.dump(1);
+  EXPECT_NE(cr["lost"][0].get<std::string>().find("textures of kinds"), std::string::npos) << cr.dump(1);
+}
+
+}  // namespace
+}  // namespace vorlan::testing
