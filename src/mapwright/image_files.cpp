@@ -93,6 +93,37 @@ std::optional<Image> LoadImageFile(const std::string& path, host::UserInterface&
   return std::move(r.image);
 }
 
+std::optional<Image> ReadImageFile(const std::string& path, std::string& error) {
+  const Codec* codec = CodecFor(path);
+  if (!codec) return error = "\"" + path + "\": not a .bmp or .tga file", std::nullopt;
+  std::vector<uint8_t> bytes;
+  if (auto r = support::ReadWholeFile(support::NativePath(path), bytes, kMaxImageFileBytes); !r)
+    return error = r.error, std::nullopt;
+  DecodeResult d = codec->decode(bytes, kMaxImageBytes);
+  switch (d.status) {
+    case DecodeStatus::Ok:
+      d.image->fileName = path;
+      d.image->savedCopy = d.image->pixels;
+      return std::move(d.image);
+    case DecodeStatus::NotLoaded:
+      error = "\"" + path + "\": not an uncompressed 24-bit bitmap";
+      break;
+    case DecodeStatus::Unsupported:
+      error = "\"" + path + "\": Unsupported Format";
+      break;
+    case DecodeStatus::Damaged:
+      error = "\"" + path + "\": " + codec->damaged;
+      break;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::vector<uint8_t>> EncodeImageFile(const Image& image, const std::string& path) {
+  const Codec* codec = CodecFor(path);
+  if (!codec) return std::nullopt;
+  return codec->encode(image);
+}
+
 bool MakeBackup(const std::string& path, int count) {
   std::string f = support::NativePath(path);
   if (count <= 0 || !support::FileExists(f)) return true;

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/ui.h"
 #include "mapwright/image.h"
@@ -17,6 +18,13 @@ std::string FileExtension(const std::string& path);
 // get "Not implemented yet."; other extensions and files that cannot be opened load nothing
 // without a word. Damaged or oversized pictures are refused with a message.
 std::optional<Image> LoadImageFile(const std::string& path, host::UserInterface& ui);
+
+// Reads a .bmp or .tga file without asking anyone: nothing, with the reason in `error`, when
+// the file cannot be read or is not a picture these readers take.
+std::optional<Image> ReadImageFile(const std::string& path, std::string& error);
+// The bytes of the image in the format its extension names (.bmp or .tga, any case);
+// nothing for another extension.
+std::optional<std::vector<uint8_t>> EncodeImageFile(const Image& image, const std::string& path);
 
 struct BackupOptions {
   bool enabled = true;
