@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test asan fuzz bench clean format
+.PHONY: all deps configure build run test asan fuzz bench clean format screenshots
 
 all: build
 
@@ -38,6 +38,12 @@ fuzz: deps
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
+
+# The documentation's pictures of the desktop workbench, as the window tests draw them.
+screenshots: build
+	$(BUILD)/tests/test_desktop > /dev/null
+	mkdir -p docs/images
+	cp $(BUILD)/screenshots/*.png docs/images/
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
