@@ -15,6 +15,7 @@
 #include "output_safety.h"
 #include "scene_loading.h"
 #include "workbench/scene_document.h"
+#include "workbench/workbench.h"
 
 namespace vorlan::cli {
 
@@ -69,9 +70,9 @@ class ScratchFolder {
 
 int RunConvert(Context& ctx, const ConvertOptions& o) {
   const std::string ext = LowerExtension(o.out);
-  if (ext != "vscene" && ext != "glb")
+  if (ext != "vscene" && ext != "vscb" && ext != "glb")
     // Like an extension no exporter writes: the line is well formed, the output is impossible.
-    return ctx.Fail("\"" + o.out + "\": convert writes .vscene or .glb files");
+    return ctx.Fail("\"" + o.out + "\": convert writes .vscene, .vscb or .glb files");
   const std::string inputs[] = {o.in};
   if (auto problem = OutputIsAnInput(o.out, inputs)) return ctx.Fail(*problem);
   // A document names its textures, so embedded images go beside it; a .glb embeds them again.
@@ -84,12 +85,17 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
   for (const std::string& w : loaded.warnings) ctx.Warn(w);
   if (!loaded) return ctx.Fail(loaded.error);
 
-  if (ext == "vscene") {
+  if (ext == "vscene" || ext == "vscb") {
     if (auto r = workbench::SaveSceneDocument(scene, o.out); !r) return ctx.Fail(r.error);
   } else {
     // The .glb is written in the scene's own units and glTF's Y-up axes.
     workbench::GlbExportResult r = workbench::ExportGlb(scene, o.out, {});
     for (const std::string& w : r.warnings) ctx.Warn(w);
+    // What the file could not hold goes into the interchange log too, beside the import.
+    const std::string logDir = ctx.Common().logDir.empty() ? workbench::DefaultLogDir() : ctx.Common().logDir;
+    std::string logError;
+    if (!workbench::AppendInterchangeLog(logDir, workbench::ExportLogLine(o.out, {}, r), logError))
+      ctx.Warn(logError);
     if (!r) return ctx.Fail(r.error);
   }
   ctx.Say("converted \"" + o.in + "\" to \"" + o.out + "\"");
@@ -99,14 +105,14 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<ConvertOptions>();
   app.add_option("in", o->in, "Scene document or interchange file")->required();
-  app.add_option("out", o->out, "Output: .vscene or .glb")->required();
+  app.add_option("out", o->out, "Output: .vscene, .vscb or .glb")->required();
   AddInterchangeOptions(app, o->interchange);
   return [o](Context& ctx) { return RunConvert(ctx, *o); };
 }
 
 const CommandRegistration registration{{"convert", "Convert a scene to a scene document or binary glTF",
-                                        Setup, ".vscene, .gltf, .glb, .fbx, .obj, .dae, .3ds",
-                                        ".vscene, .glb"}};
+                                        Setup, ".vscene, .vscb, .gltf, .glb, .fbx, .obj, .dae, .3ds",
+                                        ".vscene, .vscb, .glb"}};
 
 }  // namespace
 
