@@ -98,7 +98,7 @@ int RunExport(Context& ctx, const ExportOptions& o) {
 
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<ExportOptions>();
-  app.add_option("scene", o->scene, "Scene document (.vscene) or interchange file")->required();
+  app.add_option("scene", o->scene, "Scene document (.vscene, .vscb) or interchange file")->required();
   app.add_option("out", o->out, "Output file; its extension chooses the exporter")->required();
   app.add_option("--plugin", o->plugin, "Exporter by class name");
   app.add_flag("--selected", o->selected, "Export the selected nodes only");
@@ -110,7 +110,7 @@ RunFunction Setup(CLI::App& app) {
 }
 
 const CommandRegistration registration{{"export", "Export a scene with an exporter plug-in", Setup,
-                                        ".vscene, .gltf, .glb, .fbx, .obj, .dae, .3ds",
+                                        ".vscene, .vscb, .gltf, .glb, .fbx, .obj, .dae, .3ds",
                                         "what the exporter plug-ins write (see below)"}};
 
 }  // namespace
