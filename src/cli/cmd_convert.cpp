@@ -17,6 +17,7 @@
 #include "report.h"
 #include "scene_loading.h"
 #include "workbench/scene_document.h"
+#include "workbench/workbench.h"
 
 namespace vorlan::cli {
 
@@ -85,9 +86,9 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
   };
 
   const std::string ext = LowerExtension(o.out);
-  if (ext != "vscene" && ext != "glb")
+  if (ext != "vscene" && ext != "vscb" && ext != "glb")
     // Like an extension no exporter writes: the line is well formed, the output is impossible.
-    return ctx.Fail("\"" + o.out + "\": convert writes .vscene or .glb files");
+    return ctx.Fail("\"" + o.out + "\": convert writes .vscene, .vscb or .glb files");
   const std::string inputs[] = {o.in};
   for (const std::string& out : {o.out, o.report})
     if (auto problem = OutputIsAnInput(out, inputs)) return ctx.Fail(*problem);
@@ -100,7 +101,7 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
   // Reading takes most of the time on big scenes; the steps are what can be told apart.
   ctx.Progress(0, "reading " + o.in);
   LoadResult loaded = LoadScene(o.in, scene, MakeLoadOptions(ctx.Common(), o.interchange, textureDir));
-  const bool interchange = LowerExtension(o.in) != "vscene";
+  const bool interchange = LowerExtension(o.in) != "vscene" && LowerExtension(o.in) != "vscb";
   for (const std::string& w : loaded.warnings) {
     ctx.Warn(w);
     if (report) interchange ? report->Lost(w) : report->Warning(w);
@@ -110,7 +111,7 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
   if (report) report->SetScene(scene);
 
   ctx.Progress(60, "writing " + o.out);
-  if (ext == "vscene") {
+  if (ext == "vscene" || ext == "vscb") {
     if (auto r = workbench::SaveSceneDocument(scene, o.out); !r) return finish(kExitFailure, r.error);
   } else {
     // The .glb is written in the scene's own units and glTF's Y-up axes.
@@ -119,6 +120,11 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
       ctx.Warn(w);
       if (report) report->Lost(w);
     }
+    // What the file could not hold goes into the interchange log too, beside the import.
+    const std::string logDir = ctx.Common().logDir.empty() ? workbench::DefaultLogDir() : ctx.Common().logDir;
+    std::string logError;
+    if (!workbench::AppendInterchangeLog(logDir, workbench::ExportLogLine(o.out, {}, r), logError))
+      ctx.Warn(logError);
     if (!r) return finish(kExitFailure, r.error);
   }
   if (report) report->Step("write");
@@ -138,15 +144,15 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<ConvertOptions>();
   app.add_option("in", o->in, "Scene document or interchange file")->required();
-  app.add_option("out", o->out, "Output: .vscene or .glb")->required();
+  app.add_option("out", o->out, "Output: .vscene, .vscb or .glb")->required();
   app.add_option("--report", o->report, "Write a JSON report: counts, warnings, what was lost, timings");
   AddInterchangeOptions(app, o->interchange);
   return [o](Context& ctx) { return RunConvert(ctx, *o); };
 }
 
 const CommandRegistration registration{{"convert", "Convert a scene to a scene document or binary glTF",
-                                        Setup, ".vscene, .zef, .gltf, .glb, .fbx, .obj, .dae, .3ds",
-                                        ".vscene, .glb"}};
+                                        Setup, ".vscene, .vscb, .zef, .gltf, .glb, .fbx, .obj, .dae, .3ds",
+                                        ".vscene, .vscb, .glb"}};
 
 }  // namespace
 

@@ -93,7 +93,7 @@ int RunExport(Context& ctx, const ExportOptions& o) {
 
   workbench::Scene scene;
   LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(common, o.interchange, OutputFolder(o.out)));
-  const bool interchange = LowerExtension(o.scene) != "vscene";
+  const bool interchange = LowerExtension(o.scene) != "vscene" && LowerExtension(o.scene) != "vscb";
   for (const std::string& w : loaded.warnings) {
     ctx.Warn(w);
     if (report) interchange ? report->Lost(w) : report->Warning(w);
@@ -160,7 +160,7 @@ int RunExport(Context& ctx, const ExportOptions& o) {
 
 RunFunction Setup(CLI::App& app) {
   auto o = std::make_shared<ExportOptions>();
-  app.add_option("scene", o->scene, "Scene document (.vscene) or interchange file")->required();
+  app.add_option("scene", o->scene, "Scene document (.vscene, .vscb) or interchange file")->required();
   app.add_option("out", o->out, "Output file; its extension chooses the exporter")->required();
   app.add_option("--plugin", o->plugin, "Exporter by class name");
   app.add_flag("--selected", o->selected, "Export the selected nodes only");
@@ -174,7 +174,7 @@ RunFunction Setup(CLI::App& app) {
 }
 
 const CommandRegistration registration{{"export", "Export a scene with an exporter plug-in", Setup,
-                                        ".vscene, .zef, .gltf, .glb, .fbx, .obj, .dae, .3ds",
+                                        ".vscene, .vscb, .zef, .gltf, .glb, .fbx, .obj, .dae, .3ds",
                                         "what the exporter plug-ins write (see below)"}};
 
 }  // namespace

@@ -114,7 +114,7 @@ std::vector<std::string> MissingTextures(const workbench::Scene& scene) {
 
 int RunImport(Context& ctx, const ImportOptions& o) {
   const std::string ext = LowerExtension(o.out);
-  if (ext != "vscene" && ext != "glb")
+  if (ext != "vscene" && ext != "vscb" && ext != "glb")
     return ctx.Fail("\"" + o.out + "\": import writes .vscene or .glb files");
   if (o.merge && o.into) return ctx.Fail("--merge and --into name the same thing: give one");
   const std::optional<std::string>& base = o.merge ? o.merge : o.into;
@@ -134,7 +134,7 @@ int RunImport(Context& ctx, const ImportOptions& o) {
   // Textures that were not found do not fail the import; the user hears which they are.
   for (const std::string& line : MissingTextures(scene)) ctx.Err() << "vorlan import: " << line << "\n";
 
-  if (ext == "vscene") {
+  if (ext == "vscene" || ext == "vscb") {
     if (auto r = workbench::SaveSceneDocument(scene, o.out); !r) return ctx.Fail(r.error);
   } else {
     workbench::GlbExportResult r = workbench::ExportGlb(scene, o.out, {});

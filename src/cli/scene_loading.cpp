@@ -51,7 +51,7 @@ SceneLoadOptions MakeLoadOptions(const CommonOptions& common, const InterchangeO
 
 LoadResult LoadScene(const std::string& path, workbench::Scene& scene, const SceneLoadOptions& options) {
   std::string ext = LowerExtension(path);
-  if (ext == "vscene") {
+  if (ext == "vscene" || ext == "vscb") {
     auto r = workbench::LoadSceneDocument(path, scene);
     LoadResult out{r.ok, r.error, {}};
     if (options.importOptionsGiven)
@@ -71,7 +71,7 @@ LoadResult LoadScene(const std::string& path, workbench::Scene& scene, const Sce
   if (ext == "zef") return ImportWithPlugin(path, scene, options);
   return {false,
           "\"" + path + "\": unknown scene format \"." + ext +
-              "\" (expected .vscene, .zef, .gltf, .glb, .fbx, .obj, .dae or .3ds)",
+              "\" (expected .vscene, .vscb, .zef, .gltf, .glb, .fbx, .obj, .dae or .3ds)",
           {}};
 }
 

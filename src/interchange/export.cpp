@@ -1,29 +1,21 @@
 #include "interchange/export.h"
 
-#include <assimp/material.h>
-#include <assimp/scene.h>
-
 #include <algorithm>
 #include <array>
-#include <assimp/Exporter.hpp>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <numbers>
 #include <optional>
-#include <set>
 #include <tuple>
-#include <unordered_map>
 
-#include "support/file_io.h"
 #include "interchange/convert.h"
 #include "interchange/export_parts.h"
-#include "interchange/glb.h"
+#include "interchange/gltf_builder.h"
 #include "interchange/import_parts.h"
+#include "support/file_io.h"
 #include "workbench/materials.h"
 
 namespace vorlan::workbench {
@@ -31,13 +23,13 @@ namespace vorlan::workbench {
 using host::Matrix3;
 using host::Point3;
 using namespace interchange;
+using nlohmann::json;
 
 namespace {
 
-// Texture files larger than this are not embedded.
-constexpr std::size_t kMaxTextureBytes = std::size_t(1) << 28;
 // The host's default rendering is 4:3; its field of view is horizontal, glTF's vertical.
 constexpr float kAspect = 4.0f / 3.0f;
+constexpr uint32_t kNone = UINT32_MAX;
 
 bool IsIdentity(const Matrix3& m) { return m == Matrix3(); }
 
@@ -55,144 +47,185 @@ Matrix3 NormalMatrix(const Matrix3& m) {
   return t;
 }
 
-std::string ImageKind(const std::vector<uint8_t>& b) {
-  if (b.size() >= 8 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G') return "png";
-  if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return "jpg";
-  return {};
-}
-
 // glTF wants unit normals; a corner whose normal is not one (a zero normal in the source)
 // takes its face's, and a degenerate face the Z axis.
-Point3 UnitNormal(const host::Mesh& mesh, uint32_t face, int corner) {
-  Point3 n = host::Normalize(mesh.CornerNormal(static_cast<int>(face), corner));
+Point3 Unit(Point3 n, const host::Mesh& mesh, uint32_t face) {
+  n = host::Normalize(n);
   if (std::abs(host::Length(n) - 1.0f) < 1e-3f) return n;
   n = mesh.FaceNormal(static_cast<int>(face));
   if (std::abs(host::Length(n) - 1.0f) < 1e-3f) return n;
   return {0, 0, 1};
 }
 
-// One corner of an exported mesh: the host indices and the normal that make it distinct.
+// Column-major 4 x 4, as glTF writes matrices, from the host's row-vector 4 x 3.
+json MatrixJson(const Matrix3& m) {
+  json a = json::array();
+  for (int r = 0; r < 4; ++r) {
+    const Point3 row = m.GetRow(r);
+    a.push_back(row.x);
+    a.push_back(row.y);
+    a.push_back(row.z);
+    a.push_back(r == 3 ? 1.0f : 0.0f);
+  }
+  return a;
+}
+
+// One corner of an exported mesh: what makes it a vertex of its own.
 struct CornerKey {
-  std::array<uint32_t, 13> v{};
+  std::array<uint32_t, 14> v{};
   friend bool operator==(const CornerKey&, const CornerKey&) = default;
 };
-struct CornerHash {
-  std::size_t operator()(const CornerKey& k) const {
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (uint32_t x : k.v) h = (h ^ x) * 0x100000001b3ull;
-    return static_cast<std::size_t>(h ^ (h >> 29));
-  }
+
+// The vertex arrays of one primitive.
+struct Primitive {
+  std::vector<float> pos, nrm, col, tan;
+  std::array<std::vector<float>, kMaxUvSets> uv;
+  std::vector<uint32_t> indices;
 };
 
-class SceneBuilder {
+class SceneWriter {
  public:
-  SceneBuilder(const Scene& scene, const GlbExportOptions& options)
-      : scene_(scene), frame_(options.scale, options.upAxis) {}
+  SceneWriter(const Scene& scene, const GlbExportOptions& options)
+      : scene_(scene), frame_(options.scale, options.upAxis), materials_(gltf_, warnings_) {}
 
-  // Fills `ai` (owned by the caller) and the JSON additions.
-  void Build(aiScene& ai) {
-    ai.mFlags |= AI_SCENE_FLAGS_NON_VERBOSE_FORMAT;
-    const SceneNode& root = scene_.Root();
-    ai.mRootNode = MakeNode(root, Matrix3());
-    Collect(ai);
+  void Build() {
+    json roots = json::array();
+    for (const SceneNode* c : scene_.Root().Children()) roots.push_back(Node(*c, Matrix3()));
+    json sceneJson = json::object();
+    if (!roots.empty()) sceneJson["nodes"] = std::move(roots);
+    gltf_.Json()["scenes"] = json::array({std::move(sceneJson)});
+    gltf_.Json()["scene"] = 0;
+    if (!lights_.empty()) {
+      gltf_.Json()["extensions"]["KHR_lights_punctual"] = {{"lights", std::move(lights_)}};
+      gltf_.UseExtension("KHR_lights_punctual");
+    }
   }
 
-  GltfAdditions& Additions() { return additions_; }
+  GltfBuilder& Gltf() { return gltf_; }
   std::vector<std::string> Warnings() const { return warnings_.Lines(); }
 
  private:
-  aiNode* MakeNode(const SceneNode& node, const Matrix3& parentWorld) {
-    const std::size_t number = additions_.nodes.size();
-    additions_.nodes.push_back({node.GetName(), node.GetUserPropBuffer()});
-    auto* n = new aiNode(std::to_string(number));
-    const Matrix3 world = node.IsRootNode() ? Matrix3() : frame_.FromHost(node.GetNodeTM(0));
-    n->mTransformation = ToAssimp(world * Inverse(parentWorld));
-    AddObject(node, *n, number);
-
-    const auto& children = node.Children();
-    if (!children.empty()) {
-      std::vector<aiNode*> kids;
-      kids.reserve(children.size());
-      for (const SceneNode* c : children) kids.push_back(MakeNode(*c, world));
-      n->addChildren(static_cast<unsigned>(kids.size()), kids.data());
-    }
-    return n;
+  int Node(const SceneNode& node, const Matrix3& parentWorld) {
+    // Nodes are numbered parents first; children are filled in after.
+    const int index = gltf_.Append("nodes", json::object());
+    const Matrix3 world = frame_.FromHost(node.GetNodeTM(0));
+    json n = json::object();
+    if (!node.GetName().empty()) n["name"] = node.GetName();
+    const Matrix3 local = world * Inverse(parentWorld);
+    if (!IsIdentity(local)) n["matrix"] = MatrixJson(local);
+    json extras = ExtrasFromUserProps(node.GetUserPropBuffer());
+    if (!extras.empty()) n["extras"] = std::move(extras);
+    AddObject(node, n);
+    json children = json::array();
+    for (const SceneNode* c : node.Children()) children.push_back(Node(*c, world));
+    if (!children.empty()) n["children"] = std::move(children);
+    gltf_.Json()["nodes"][static_cast<std::size_t>(index)] = std::move(n);
+    return index;
   }
 
-  void AddObject(const SceneNode& node, aiNode& n, std::size_t number) {
+  void AddObject(const SceneNode& node, json& n) {
     const host::Object* object = node.EvalWorldState(0);
     if (!object) return;
     if (auto cam = object->EvalCameraState(0)) {
-      GltfCamera c;
       float fov = cam->fov;
       if (!std::isfinite(fov) || fov <= 0.0f || fov >= std::numbers::pi_v<float>) fov = 0.785398f;
-      c.yfov = 2.0f * std::atan(std::tan(fov / 2.0f) / kAspect);
-      additions_.nodes[number].camera = static_cast<int>(additions_.cameras.size());
-      additions_.cameras.push_back(c);
+      json c = {{"type", "perspective"},
+                {"perspective",
+                 {{"yfov", 2.0f * std::atan(std::tan(fov / 2.0f) / kAspect)},
+                  {"aspectRatio", kAspect},
+                  {"znear", 0.01f}}}};
+      if (!node.GetName().empty()) c["name"] = node.GetName();
+      n["camera"] = gltf_.Append("cameras", std::move(c));
       return;
     }
     if (auto light = object->EvalLightState(0)) {
-      AddLight(*light, node.GetName(), number);
+      if (auto l = Light(*light, node.GetName())) {
+        n["extensions"]["KHR_lights_punctual"] = {{"light", lights_.size()}};
+        lights_.push_back(std::move(*l));
+      }
       return;
     }
-    if (object->CanConvertToTriMesh()) AddMeshes(node, *object, n);
+    if (object->CanConvertToTriMesh()) {
+      if (auto mesh = Mesh(node, *object)) n["mesh"] = *mesh;
+    }
   }
 
-  void AddLight(const host::LightState& s, const std::string& name, std::size_t number) {
-    GltfLight l;
-    switch (s.kind) {
-      case host::LightKind::Omni:
-        l.type = "point";
-        break;
-      case host::LightKind::Spot:
-        l.type = "spot";
-        break;
-      case host::LightKind::Directional:
-        l.type = "directional";
-        break;
-      case host::LightKind::Ambient:
-        warnings_.Tally("ambient lights not exported (glTF has none)", 1, name);
-        return;
+  std::optional<json> Light(const host::LightState& s, const std::string& name) {
+    static constexpr std::pair<host::LightKind, const char*> kTypes[] = {
+        {host::LightKind::Omni, "point"},
+        {host::LightKind::Spot, "spot"},
+        {host::LightKind::Directional, "directional"}};
+    const char* type = nullptr;
+    for (const auto& [kind, text] : kTypes)
+      if (kind == s.kind) type = text;
+    if (!type) {
+      warnings_.Tally("ambient lights not exported (glTF has none)", 1, name);
+      return std::nullopt;
     }
     auto finite = [](float v, float fallback) { return std::isfinite(v) ? v : fallback; };
-    l.color = {std::clamp(finite(s.color.x, 1), 0.0f, 1.0f), std::clamp(finite(s.color.y, 1), 0.0f, 1.0f),
-               std::clamp(finite(s.color.z, 1), 0.0f, 1.0f)};
-    // A switched-off light sheds nothing.
-    l.intensity = s.on ? std::max(finite(s.intensity, 1), 0.0f) : 0.0f;
-    if (s.attenEnd > 0.0f && std::isfinite(s.attenEnd)) l.range = s.attenEnd / frame_.Scale();
+    json l = {{"type", type},
+              {"color", json::array({std::clamp(finite(s.color.x, 1), 0.0f, 1.0f),
+                                     std::clamp(finite(s.color.y, 1), 0.0f, 1.0f),
+                                     std::clamp(finite(s.color.z, 1), 0.0f, 1.0f)})},
+              // A switched-off light sheds nothing.
+              {"intensity", s.on ? std::max(finite(s.intensity, 1), 0.0f) : 0.0f}};
+    if (!name.empty()) l["name"] = name;
+    if (s.attenEnd > 0.0f && std::isfinite(s.attenEnd) && s.kind != host::LightKind::Directional)
+      l["range"] = s.attenEnd / frame_.Scale();
     if (s.kind == host::LightKind::Spot) {
       // The host's cone angles are full angles in degrees; glTF's are radians from the axis,
       // with the inner one strictly inside the outer one and the outer at most 90 degrees.
       const float rad = std::numbers::pi_v<float> / 180.0f;
-      float outer =
+      const float outer =
           std::clamp(finite(s.falloff, 45.0f) * rad / 2.0f, 0.001f, std::numbers::pi_v<float> / 2.0f);
-      float inner = std::clamp(finite(s.hotspot, 0.0f) * rad / 2.0f, 0.0f, outer * 0.999f);
-      l.outerConeAngle = outer;
-      l.innerConeAngle = inner;
+      const float inner = std::clamp(finite(s.hotspot, 0.0f) * rad / 2.0f, 0.0f, outer * 0.999f);
+      l["spot"] = {{"innerConeAngle", inner}, {"outerConeAngle", outer}};
     }
-    additions_.nodes[number].light = static_cast<int>(additions_.lights.size());
-    additions_.lights.push_back(l);
+    if (s.shadow) warnings_.Tally("light shadows not exported (glTF has none)", 1, name);
+    return l;
   }
 
-  void AddMeshes(const SceneNode& node, const host::Object& object, aiNode& n) {
+  // The glTF mesh of a node: one per object, material and object offset, shared by instances.
+  std::optional<int> Mesh(const SceneNode& node, const host::Object& object) {
     const Matrix3 offset = node.ObjectOffsetMatrix();
     auto key = std::make_tuple(static_cast<const void*>(&object), node.GetMtl(),
                                IsIdentity(offset) ? 0u : ++offsets_);
-    auto it = meshSets_.find(key);
-    if (it == meshSets_.end()) {
-      std::optional<host::Mesh> mesh = object.ConvertToTriMesh(0);
-      std::vector<unsigned> made;
-      if (mesh && mesh->IsValid())
-        made = Split(*mesh, node.GetMtl(), offset, node.GetName());
-      else if (mesh)
-        warnings_.Tally("meshes with broken indices not exported", 1, node.GetName());
-      it = meshSets_.emplace(key, std::move(made)).first;
+    if (auto it = meshes_.find(key); it != meshes_.end()) return it->second;
+    std::optional<int>& made = meshes_[key];
+    // Meshes of the workbench are read where they are; other geometry is converted once.
+    const auto* meshObject = dynamic_cast<const MeshObject*>(&object);
+    std::optional<host::Mesh> converted;
+    const host::Mesh* mesh = meshObject ? &meshObject->mesh : nullptr;
+    if (!mesh) {
+      converted = object.ConvertToTriMesh(0);
+      mesh = converted ? &*converted : nullptr;
     }
-    const std::vector<unsigned>& set = it->second;
-    if (set.empty()) return;
-    n.mNumMeshes = static_cast<unsigned>(set.size());
-    n.mMeshes = new unsigned[set.size()];
-    std::copy(set.begin(), set.end(), n.mMeshes);
+    if (!mesh) return made;
+    if (!mesh->IsValid()) {
+      warnings_.Tally("meshes with broken indices not exported", 1, node.GetName());
+      return made;
+    }
+    // Normals from smoothing groups need building; files' own normals are read as they are.
+    const bool explicitNormals =
+        !mesh->explicitNormals.empty() && mesh->normalFaces.size() == mesh->faces.size();
+    if (!explicitNormals && !mesh->NormalsBuilt()) {
+      if (!converted) converted = *mesh;
+      converted->BuildNormals();
+      mesh = &*converted;
+    }
+    const bool tangents =
+        meshObject && meshObject->tangentFaces.size() == mesh->faces.size() &&
+        std::all_of(meshObject->tangentFaces.begin(), meshObject->tangentFaces.end(), [&](const auto& f) {
+          return f[0] < meshObject->tangents.size() && f[1] < meshObject->tangents.size() &&
+                 f[2] < meshObject->tangents.size();
+        });
+    json primitives = Primitives(*mesh, explicitNormals, tangents ? meshObject : nullptr, node.GetMtl(),
+                                 offset, node.GetName());
+    if (primitives.empty()) return made;
+    json m = {{"primitives", std::move(primitives)}};
+    if (!node.GetName().empty()) m["name"] = node.GetName();
+    made = gltf_.Append("meshes", std::move(m));
+    return made;
   }
 
   // The material a face shows: a Multi/Sub-Object material's sub-material by material ID
@@ -202,9 +235,8 @@ class SceneBuilder {
     return mtl->GetSubMtl(matId % mtl->NumSubMtls());
   }
 
-  std::vector<unsigned> Split(host::Mesh& mesh, const host::Mtl* mtl, const Matrix3& offset,
-                              const std::string& name) {
-    mesh.BuildNormals();
+  json Primitives(const host::Mesh& mesh, bool explicitNormals, const MeshObject* withTangents,
+                  const host::Mtl* mtl, const Matrix3& offset, const std::string& name) {
     int channels = 0;  // texture channels 1..channels are written
     for (int c = 1; c < static_cast<int>(mesh.maps.size()); ++c) {
       if (!mesh.HasMap(c)) continue;
@@ -229,244 +261,146 @@ class SceneBuilder {
     const bool moved = !IsIdentity(offset);
     const bool mirrored = moved && offset.Mirrors();
     const Matrix3 normalTm = NormalMatrix(offset);
-    std::vector<unsigned> out;
+    const float inv = 1.0f / frame_.Scale();
+    // Vertices are told apart per mesh vertex: each keeps the chain of the glTF vertices made
+    // from it, so finding a corner's vertex looks at a few entries, not a table of all.
+    std::vector<uint32_t> first(mesh.verts.size(), kNone), touched;
+    std::vector<uint32_t> next;
+    std::vector<CornerKey> keys;
+    json out = json::array();
     for (const host::Mtl* m : order) {
+      Primitive p;
       const std::vector<uint32_t>& faces = groups[m];
-      auto* am = new aiMesh();
-      const unsigned meshIndex = static_cast<unsigned>(meshes_.size());
-      meshes_.emplace_back(am);
-      am->mName = name;
-      am->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
-      am->mMaterialIndex = MaterialIndex(m);
-
-      std::unordered_map<CornerKey, uint32_t, CornerHash> corners;
-      std::vector<Point3> pos, nrm;
-      std::vector<std::array<Point3, kMaxUvSets>> uvs;
-      std::vector<Point3> cols;
-      std::vector<std::array<uint32_t, 3>> tris;
-      tris.reserve(faces.size());
+      next.clear();
+      keys.clear();
+      p.indices.reserve(faces.size() * 3);
       for (uint32_t f : faces) {
-        std::array<uint32_t, 3> tri{};
         for (int k = 0; k < 3; ++k) {
-          const int corner = mirrored ? 2 - k : k;
+          const auto corner = static_cast<std::size_t>(mirrored ? 2 - k : k);
           CornerKey key;
-          key.v[0] = mesh.faces[f].v[static_cast<std::size_t>(corner)];
-          const Point3 normal = UnitNormal(mesh, f, corner);
-          key.v[1] = std::bit_cast<uint32_t>(normal.x);
-          key.v[2] = std::bit_cast<uint32_t>(normal.y);
-          key.v[3] = std::bit_cast<uint32_t>(normal.z);
+          const uint32_t vert = mesh.faces[f].v[corner];
+          const Point3 normal =
+              Unit(explicitNormals ? mesh.explicitNormals[mesh.normalFaces[f][corner]]
+                                   : mesh.CornerNormal(static_cast<int>(f), static_cast<int>(corner)),
+                   mesh, f);
+          key.v[0] = std::bit_cast<uint32_t>(normal.x);
+          key.v[1] = std::bit_cast<uint32_t>(normal.y);
+          key.v[2] = std::bit_cast<uint32_t>(normal.z);
           for (int c = 1; c <= channels; ++c)
-            key.v[static_cast<std::size_t>(3 + c)] =
-                mesh.HasMap(c)
-                    ? mesh.maps[static_cast<std::size_t>(c)].tfaces[f][static_cast<std::size_t>(corner)]
-                    : 0;
-          if (colors) key.v[12] = mesh.maps[0].tfaces[f][static_cast<std::size_t>(corner)];
-          auto [slot, fresh] = corners.try_emplace(key, static_cast<uint32_t>(pos.size()));
-          if (fresh) {
-            Point3 p = mesh.verts[key.v[0]];
-            Point3 nn = normal;
-            if (moved) p = p * offset, nn = host::Normalize(nn * normalTm);
-            pos.push_back(p / frame_.Scale());
-            nrm.push_back(nn);
-            std::array<Point3, kMaxUvSets> uv{};
-            for (int c = 1; c <= channels; ++c)
-              if (mesh.HasMap(c))
-                uv[static_cast<std::size_t>(c - 1)] =
-                    mesh.maps[static_cast<std::size_t>(c)].tverts[key.v[static_cast<std::size_t>(3 + c)]];
-            uvs.push_back(uv);
-            if (colors) cols.push_back(mesh.maps[0].tverts[key.v[12]]);
+            key.v[static_cast<std::size_t>(2 + c)] =
+                mesh.HasMap(c) ? mesh.maps[static_cast<std::size_t>(c)].tfaces[f][corner] : 0;
+          if (colors) key.v[11] = mesh.maps[0].tfaces[f][corner];
+          if (withTangents) key.v[12] = withTangents->tangentFaces[f][corner];
+          key.v[13] = vert;
+          uint32_t found = kNone;
+          for (uint32_t at = first[vert]; at != kNone; at = next[at])
+            if (keys[at] == key) {
+              found = at;
+              break;
+            }
+          if (found == kNone) {
+            found = static_cast<uint32_t>(keys.size());
+            if (first[vert] == kNone) touched.push_back(vert);
+            next.push_back(first[vert]);
+            first[vert] = found;
+            keys.push_back(key);
+            AddVertex(p, mesh, key, normal, channels, colors, withTangents, moved, offset, normalTm, inv);
           }
-          tri[static_cast<std::size_t>(k)] = slot->second;
+          p.indices.push_back(found);
         }
-        tris.push_back(tri);
       }
+      for (uint32_t v : touched) first[v] = kNone;
+      touched.clear();
 
-      const auto nv = static_cast<unsigned>(pos.size());
-      am->mNumVertices = nv;
-      am->mVertices = new aiVector3D[nv];
-      am->mNormals = new aiVector3D[nv];
-      for (unsigned i = 0; i < nv; ++i) {
-        am->mVertices[i] = aiVector3D(pos[i].x, pos[i].y, pos[i].z);
-        am->mNormals[i] = aiVector3D(nrm[i].x, nrm[i].y, nrm[i].z);
-      }
-      for (int c = 0; c < channels; ++c) {
-        am->mTextureCoords[c] = new aiVector3D[nv];
-        am->mNumUVComponents[c] = 2;
-        for (unsigned i = 0; i < nv; ++i) {
-          const Point3 t = uvs[i][static_cast<std::size_t>(c)];
-          am->mTextureCoords[c][i] = aiVector3D(t.x, t.y, 0.0f);
-        }
-      }
-      if (colors) {
-        am->mColors[0] = new aiColor4D[nv];
-        for (unsigned i = 0; i < nv; ++i)
-          am->mColors[0][i] = aiColor4D(cols[i].x, cols[i].y, cols[i].z, 1.0f);
-      }
-      am->mNumFaces = static_cast<unsigned>(tris.size());
-      am->mFaces = new aiFace[tris.size()];
-      for (std::size_t i = 0; i < tris.size(); ++i) {
-        aiFace& face = am->mFaces[i];
-        face.mNumIndices = 3;
-        face.mIndices = new unsigned[3]{tris[i][0], tris[i][1], tris[i][2]};
-      }
-      out.push_back(meshIndex);
+      json attributes = {{"POSITION", gltf_.FloatAccessor(p.pos, 3, true)},
+                         {"NORMAL", gltf_.FloatAccessor(p.nrm, 3)}};
+      if (withTangents) attributes["TANGENT"] = gltf_.FloatAccessor(p.tan, 4);
+      for (int c = 0; c < channels; ++c)
+        attributes["TEXCOORD_" + std::to_string(c)] =
+            gltf_.FloatAccessor(p.uv[static_cast<std::size_t>(c)], 2);
+      if (colors) attributes["COLOR_0"] = gltf_.FloatAccessor(p.col, 3);
+      out.push_back({{"attributes", std::move(attributes)},
+                     {"indices", gltf_.IndexAccessor(p.indices)},
+                     {"material", materials_.Index(m)},
+                     {"mode", 4}});
     }
     return out;
   }
 
-  // ---- materials ------------------------------------------------------------------------
-
-  unsigned MaterialIndex(const host::Mtl* m) {
-    auto [it, fresh] = materialIndex_.try_emplace(m, static_cast<unsigned>(materials_.size()));
-    if (!fresh) return it->second;
-    auto* am = new aiMaterial();
-    materials_.emplace_back(am);
-    GltfMaterialExtras x;
-    x.name = m ? m->GetName() : "Default";
-    aiString name(x.name);
-    am->AddProperty(&name, AI_MATKEY_NAME);
-    // The engine material keeps its maps in its underlying Standard material.
-    const host::Mtl* maps = m && m->GetReference0() ? m->GetReference0() : m;
-    if (const auto* standard = dynamic_cast<const StandardMtl*>(maps)) {
-      x.baseColor = standard->diffuse;
-      x.opacity = standard->opacity;
-    } else if (m && m->NumParamBlocks() > 0) {
-      const host::ParamBlock* pb = m->GetParamBlock(0);
-      if (auto p = pb ? pb->Find("matDiffuse") : std::nullopt) x.baseColor = pb->GetPoint(*p, 0);
+  void AddVertex(Primitive& p, const host::Mesh& mesh, const CornerKey& key, Point3 normal, int channels,
+                 bool colors, const MeshObject* withTangents, bool moved, const Matrix3& offset,
+                 const Matrix3& normalTm, float inv) {
+    // Vertices stay in the node's own space; only lengths change with the scale.
+    Point3 pos = mesh.verts[key.v[13]];
+    if (moved) pos = pos * offset, normal = host::Normalize(normal * normalTm);
+    pos = pos * inv;
+    p.pos.insert(p.pos.end(), {pos.x, pos.y, pos.z});
+    p.nrm.insert(p.nrm.end(), {normal.x, normal.y, normal.z});
+    for (int c = 1; c <= channels; ++c) {
+      Point3 t{};
+      if (mesh.HasMap(c))
+        t = mesh.maps[static_cast<std::size_t>(c)].tverts[key.v[static_cast<std::size_t>(2 + c)]];
+      // glTF's v runs down the image; the host's up.
+      p.uv[static_cast<std::size_t>(c - 1)].insert(p.uv[static_cast<std::size_t>(c - 1)].end(),
+                                                   {t.x, 1.0f - t.y});
     }
-    x.doubleSided = m && m->IsTwoSided();
-    if (maps) {
-      x.baseColorSet = AddTexture(*am, *maps, kSlotDiffuse, aiTextureType_DIFFUSE, x.name);
-      x.normalSet = AddTexture(*am, *maps, kSlotBump, aiTextureType_NORMALS, x.name);
-      x.emissiveSet = AddTexture(*am, *maps, kSlotSelfIllum, aiTextureType_EMISSIVE, x.name);
-      x.occlusionSet = AddTexture(*am, *maps, kSlotAmbient, aiTextureType_LIGHTMAP, x.name);
-      for (int slot = 0; slot < maps->NumSubTexmaps(); ++slot) {
-        if (slot == kSlotDiffuse || slot == kSlotBump || slot == kSlotSelfIllum || slot == kSlotAmbient)
-          continue;
-        if (maps->GetSubTexmap(slot) && maps->SubTexmapOn(slot))
-          warnings_.Tally("maps in slots glTF has no texture for not exported", 1,
-                          x.name + " slot " + std::to_string(slot));
+    if (colors) {
+      const Point3 c = mesh.maps[0].tverts[key.v[11]];
+      p.col.insert(p.col.end(), {c.x, c.y, c.z});
+    }
+    if (withTangents) {
+      const auto& t = withTangents->tangents[key.v[12]];
+      Point3 d{t[0], t[1], t[2]};
+      float w = t[3] < 0.0f ? -1.0f : 1.0f;
+      if (moved) {
+        Matrix3 turn = offset;
+        turn.NoTrans();
+        d = host::Normalize(d * turn);
+        // A mirror turns the bitangent's handedness.
+        if (offset.Mirrors()) w = -w;
       }
+      p.tan.insert(p.tan.end(), {d.x, d.y, d.z, w});
     }
-    additions_.materials.push_back(x);
-    return it->second;
-  }
-
-  // Adds the slot's bitmap as an embedded image; the texture-coordinate set it uses, or -1.
-  int AddTexture(aiMaterial& am, const host::Mtl& mtl, int slot, aiTextureType type,
-                 const std::string& mtlName) {
-    const host::Texmap* t = mtl.GetSubTexmap(slot);
-    if (!t || !mtl.SubTexmapOn(slot)) return -1;
-    const std::string file = support::NativePath(t->GetMapFileName());
-    if (file.empty()) {
-      warnings_.Tally("maps that are not bitmap files not exported", 1,
-                      mtlName + " slot " + std::to_string(slot));
-      return -1;
-    }
-    auto embedded = images_.find(file);
-    if (embedded == images_.end()) {
-      std::vector<uint8_t> bytes;
-      int index = -1;
-      if (auto r = support::ReadWholeFile(file, bytes, kMaxTextureBytes); !r) {
-        warnings_.Add("texture \"" + file + "\" of material \"" + mtlName +
-                      "\" cannot be read; not exported");
-      } else if (ImageKind(bytes).empty()) {
-        warnings_.Add("texture \"" + file + "\" of material \"" + mtlName +
-                      "\" is neither PNG nor JPEG, which glTF requires; not exported");
-      } else {
-        auto* tex = new aiTexture();
-        tex->mWidth = static_cast<unsigned>(bytes.size());
-        tex->mHeight = 0;
-        const std::string kind = ImageKind(bytes);
-        std::strncpy(tex->achFormatHint, kind.c_str(), HINTMAXTEXTURELEN - 1);
-        tex->pcData = reinterpret_cast<aiTexel*>(new uint8_t[bytes.size()]);
-        std::memcpy(tex->pcData, bytes.data(), bytes.size());
-        tex->mFilename = aiString(support::FileNamePart(file));
-        index = static_cast<int>(textures_.size());
-        textures_.emplace_back(tex);
-      }
-      embedded = images_.emplace(file, index).first;
-    }
-    if (embedded->second < 0) return -1;
-    aiString path("*" + std::to_string(embedded->second));
-    am.AddProperty(&path, AI_MATKEY_TEXTURE(type, 0));
-    const host::UVGenState* gen = t->GetUVGen();
-    int channel = gen ? gen->mapChannel : 1;
-    if (channel < 1 || channel > kMaxUvSets) {
-      warnings_.Tally("maps using a map channel glTF cannot hold read from channel 1", 1, mtlName);
-      channel = 1;
-    }
-    const int set = channel - 1;
-    am.AddProperty(&set, 1, AI_MATKEY_UVWSRC(type, 0));
-    return set;
-  }
-
-  // Hands the meshes, materials and textures to the scene, which owns them from then on.
-  void Collect(aiScene& ai) {
-    if (materials_.empty()) MaterialIndex(nullptr);  // Assimp's exporter wants one
-    auto give = [](auto& list, auto**& array, unsigned& count) {
-      count = static_cast<unsigned>(list.size());
-      array = count ? new std::remove_reference_t<decltype(*array)>[count] : nullptr;
-      for (unsigned i = 0; i < count; ++i) array[i] = list[i].release();
-      list.clear();
-    };
-    give(meshes_, ai.mMeshes, ai.mNumMeshes);
-    give(materials_, ai.mMaterials, ai.mNumMaterials);
-    give(textures_, ai.mTextures, ai.mNumTextures);
   }
 
   const Scene& scene_;
   Frame frame_;
-  GltfAdditions additions_;
+  GltfBuilder gltf_;
   WarningSink warnings_;
-  std::vector<std::unique_ptr<aiMesh>> meshes_;
-  std::vector<std::unique_ptr<aiMaterial>> materials_;
-  std::vector<std::unique_ptr<aiTexture>> textures_;
-  std::map<const host::Mtl*, unsigned> materialIndex_;
-  std::map<std::string, int> images_;
-  std::map<std::tuple<const void*, const host::Mtl*, unsigned>, std::vector<unsigned>> meshSets_;
+  GltfMaterials materials_;
+  json lights_ = json::array();
+  std::map<std::tuple<const void*, const host::Mtl*, unsigned>, std::optional<int>> meshes_;
   unsigned offsets_ = 0;
 };
 
-GlbExportResult Build(const Scene& scene, const GlbExportOptions& options, std::vector<uint8_t>& out) {
+// A .glb declares its length in 32 bits.
+constexpr uint64_t kMaxGlbBytes = 0xFFFFFFFFull;
+
+GlbExportResult Build(const Scene& scene, const GlbExportOptions& options,
+                      std::unique_ptr<SceneWriter>& out) {
   GlbExportResult result;
   if (!UsableScale(options.scale)) {
     result.error = "the scale must be a number above zero";
     return result;
   }
-  SceneBuilder builder(scene, options);
-  auto ai = std::make_unique<aiScene>();
-  builder.Build(*ai);
-
-  Assimp::Exporter exporter;
-  const aiExportDataBlob* blob = nullptr;
-  {
-    std::lock_guard<std::mutex> lock(AssimpLoggerMutex());
-    blob = exporter.ExportToBlob(ai.get(), "glb2", 0);
-  }
-  if (!blob || !blob->data) {
-    result.error = std::string("Assimp cannot write the scene as glTF: ") + exporter.GetErrorString();
+  out = std::make_unique<SceneWriter>(scene, options);
+  out->Build();
+  const std::string text = out->Gltf().Finish();
+  const uint64_t total = 28 + uint64_t(text.size()) + out->Gltf().Bin().size();
+  if (total > kMaxGlbBytes) {
+    result.error = "the scene needs " + std::to_string(total) +
+                   " bytes as glTF, more than a .glb file can hold (" + std::to_string(kMaxGlbBytes) + ")";
     return result;
   }
-  std::span<const uint8_t> bytes(static_cast<const uint8_t*>(blob->data), blob->size);
-  GlbParts parts;
-  std::string error;
-  if (!SplitGlb(bytes, parts, error) ||
-      !AddToGltfJson(parts.json, builder.Additions(), parts.bin.size(), error)) {
-    result.error = "Assimp's glTF output cannot be completed: " + error;
-    return result;
-  }
-  out = JoinGlb(parts.json, parts.bin, parts.hasBin && !parts.bin.empty());
-  result.warnings = builder.Warnings();
+  result.warnings = out->Warnings();
   result.ok = true;
   return result;
 }
 
-}  // namespace
-
-GlbExportResult BuildGlb(const Scene& scene, const GlbExportOptions& options, std::vector<uint8_t>& out) {
+template <typename Fn>
+GlbExportResult Guarded(Fn&& fn) {
   try {
-    return Build(scene, options, out);
+    return fn();
   } catch (const std::bad_alloc&) {
     return {false, "not enough memory to export the scene", {}};
   } catch (const std::exception& e) {
@@ -476,18 +410,39 @@ GlbExportResult BuildGlb(const Scene& scene, const GlbExportOptions& options, st
   }
 }
 
-GlbExportResult ExportGlb(const Scene& scene, const std::string& path, const GlbExportOptions& options) {
-  std::vector<uint8_t> bytes;
-  GlbExportResult r = BuildGlb(scene, options, bytes);
-  if (!r) {
-    r.error = "\"" + path + "\": " + r.error;
+}  // namespace
+
+GlbExportResult BuildGlb(const Scene& scene, const GlbExportOptions& options, std::vector<uint8_t>& out) {
+  return Guarded([&] {
+    std::unique_ptr<SceneWriter> writer;
+    GlbExportResult r = Build(scene, options, writer);
+    if (r) out = writer->Gltf().Glb();
     return r;
-  }
-  if (auto w = support::WriteFileAtomic(path, bytes); !w) {
-    r.ok = false;
-    r.error = w.error;
-  }
+  });
+}
+
+GlbExportResult ExportGlb(const Scene& scene, const std::string& path, const GlbExportOptions& options) {
+  GlbExportResult r = Guarded([&] {
+    std::unique_ptr<SceneWriter> writer;
+    GlbExportResult built = Build(scene, options, writer);
+    if (!built) return built;
+    support::AtomicFileWriter file(path);
+    if (!writer->Gltf().WriteGlb(file)) return GlbExportResult{false, file.Error(), {}};
+    if (auto w = file.Commit(); !w) return GlbExportResult{false, w.error, {}};
+    return built;
+  });
+  if (!r.ok && r.error.find(path) == std::string::npos) r.error = "\"" + path + "\": " + r.error;
   return r;
+}
+
+std::string ExportLogLine(const std::string& path, const GlbExportOptions& options,
+                          const GlbExportResult& result) {
+  std::string line =
+      "export \"" + path + "\" scale=" + std::to_string(options.scale) + " up=" + UpAxisName(options.upAxis);
+  if (!result.ok) return line + " failed: " + result.error;
+  line += " warnings=" + std::to_string(result.warnings.size());
+  for (std::size_t i = 0; i < result.warnings.size(); ++i) line += (i ? " | " : ": ") + result.warnings[i];
+  return line;
 }
 
 }  // namespace vorlan::workbench

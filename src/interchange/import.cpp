@@ -22,10 +22,10 @@
 #include <set>
 #include <unordered_set>
 
-#include "support/file_io.h"
 #include "interchange/convert.h"
 #include "interchange/glb.h"
 #include "interchange/import_parts.h"
+#include "support/file_io.h"
 #include "workbench/scene_document.h"
 
 namespace vorlan::workbench {
@@ -271,6 +271,8 @@ class Converter {
     ++result_.counts.meshes;
     result_.counts.triangles += built.mesh.faces.size();
     e.object = std::make_shared<MeshObject>(std::move(built.mesh));
+    e.object->tangents = std::move(built.tangents);
+    e.object->tangentFaces = std::move(built.tangentFaces);
     e.mtl = materials_.ForParts(built.materials);
     return e;
   }

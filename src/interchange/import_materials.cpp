@@ -1,3 +1,5 @@
+#include <assimp/GltfMaterial.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -7,9 +9,9 @@
 #include <optional>
 #include <system_error>
 
-#include "support/file_io.h"
 #include "interchange/convert.h"
 #include "interchange/import_parts.h"
+#include "support/file_io.h"
 #include "workbench/png.h"
 
 namespace vorlan::workbench::interchange {
@@ -149,6 +151,46 @@ int TilingFlags(const aiTextureMapMode modes[2]) {
   return flags;
 }
 
+void ReadUvTransform(const aiMaterial& m, aiTextureType type, unsigned index, host::UVGenState& g) {
+  aiUVTransform tr;
+  if (m.Get(AI_MATKEY_UVTRANSFORM(type, index), tr) != AI_SUCCESS) return;
+  g.uOffset = FiniteOr(tr.mTranslation.x, 0.0f);
+  g.vOffset = FiniteOr(tr.mTranslation.y, 0.0f);
+  g.uTiling = FiniteOr(tr.mScaling.x, 1.0f);
+  g.vTiling = FiniteOr(tr.mScaling.y, 1.0f);
+  g.angle = FiniteOr(tr.mRotation, 0.0f);
+}
+
+// What a physically based material says beyond the Standard material's slots. Assimp gives
+// a metallic factor only for such materials (glTF's, and FBX's physical ones).
+void ReadPbr(const aiMaterial& m, StandardMtl& mtl) {
+  aiColor4D emissive;
+  if (m.Get(AI_MATKEY_COLOR_EMISSIVE, emissive) == AI_SUCCESS)
+    mtl.selfIllumColor = {Unit(emissive.r, 0.0f), Unit(emissive.g, 0.0f), Unit(emissive.b, 0.0f)};
+  float metallic = 1.0f, roughness = 1.0f;
+  aiString alphaMode;
+  const bool hasMetallic = m.Get(AI_MATKEY_METALLIC_FACTOR, metallic) == AI_SUCCESS;
+  const bool hasAlphaMode = m.Get(AI_MATKEY_GLTF_ALPHAMODE, alphaMode) == AI_SUCCESS;
+  if (!hasMetallic && !hasAlphaMode) return;
+  PbrValues& pbr = mtl.pbr.emplace();
+  pbr.metallic = Unit(metallic, 1.0f);
+  if (m.Get(AI_MATKEY_ROUGHNESS_FACTOR, roughness) == AI_SUCCESS)
+    mtl.glossiness = 1.0f - Unit(roughness, 1.0f);
+  float f = 1.0f;
+  if (m.Get(AI_MATKEY_EMISSIVE_INTENSITY, f) == AI_SUCCESS && std::isfinite(f) && f >= 0.0f)
+    pbr.emissiveStrength = f;
+  const std::string mode = alphaMode.C_Str();
+  pbr.alphaMode = mode == "MASK"    ? PbrValues::AlphaMode::Mask
+                  : mode == "BLEND" ? PbrValues::AlphaMode::Blend
+                                    : PbrValues::AlphaMode::Opaque;
+  if (m.Get(AI_MATKEY_GLTF_ALPHACUTOFF, f) == AI_SUCCESS && std::isfinite(f) && f >= 0.0f)
+    pbr.alphaCutoff = f;
+  if (m.Get(AI_MATKEY_GLTF_TEXTURE_SCALE(aiTextureType_NORMALS, 0), f) == AI_SUCCESS && std::isfinite(f))
+    pbr.normalScale = f;
+  if (m.Get(AI_MATKEY_GLTF_TEXTURE_STRENGTH(aiTextureType_LIGHTMAP, 0), f) == AI_SUCCESS && std::isfinite(f))
+    pbr.occlusionStrength = f;
+}
+
 }  // namespace
 
 MaterialBuilder::MaterialBuilder(const aiScene& scene, const std::string& sourcePath,
@@ -207,6 +249,7 @@ std::shared_ptr<StandardMtl> MaterialBuilder::Convert(const aiMaterial& m, unsig
   if (m.Get(AI_MATKEY_TWOSIDED, flag) == AI_SUCCESS) mtl->twoSided = flag != 0;
   flag = 0;
   if (m.Get(AI_MATKEY_ENABLE_WIREFRAME, flag) == AI_SUCCESS) mtl->wire = flag != 0;
+  ReadPbr(m, *mtl);
 
   uint64_t unheld = 0;
   std::string unheldKinds;
@@ -223,6 +266,10 @@ std::shared_ptr<StandardMtl> MaterialBuilder::Convert(const aiMaterial& m, unsig
       const std::string raw = path.C_Str();
       const int slot = SlotForTextureType(type);
       const std::string item = std::string(TextureTypeName(type)) + " " + BaseName(raw) + " of " + name;
+      if (slot < 0 && mtl->pbr && k == 0 &&
+          (type == aiTextureType_UNKNOWN || type == aiTextureType_METALNESS ||
+           type == aiTextureType_DIFFUSE_ROUGHNESS))
+        continue;  // the metallic-roughness texture, kept beside the slots below
       if (slot < 0) {
         ++unheld;
         const std::string kind(TextureTypeName(type));
@@ -246,18 +293,29 @@ std::shared_ptr<StandardMtl> MaterialBuilder::Convert(const aiMaterial& m, unsig
       }
       tex->uvGen.mapChannel = static_cast<int>(uvIndex) + 1;
       tex->uvGen.tilingFlags = TilingFlags(modes);
-      aiUVTransform tr;
-      if (m.Get(AI_MATKEY_UVTRANSFORM(type, k), tr) == AI_SUCCESS) {
-        tex->uvGen.uOffset = FiniteOr(tr.mTranslation.x, 0.0f);
-        tex->uvGen.vOffset = FiniteOr(tr.mTranslation.y, 0.0f);
-        tex->uvGen.uTiling = FiniteOr(tr.mScaling.x, 1.0f);
-        tex->uvGen.vTiling = FiniteOr(tr.mScaling.y, 1.0f);
-        tex->uvGen.angle = FiniteOr(tr.mRotation, 0.0f);
-      }
+      ReadUvTransform(m, type, k, tex->uvGen);
       if (mapping != aiTextureMapping_UV)
         warnings_.Tally("textures with a projection instead of texture coordinates read as UV-mapped", 1,
                         item);
       mtl->SetMap(slot, std::move(tex), true, 1.0f);
+    }
+  }
+  if (mtl->pbr) {
+    // The metallic-roughness texture has no Standard slot; it is kept beside them.
+    for (aiTextureType type :
+         {aiTextureType_UNKNOWN, aiTextureType_METALNESS, aiTextureType_DIFFUSE_ROUGHNESS}) {
+      aiString path;
+      unsigned uvIndex = 0;
+      if (m.GetTextureCount(type) == 0 || m.GetTexture(type, 0, &path, nullptr, &uvIndex) != AI_SUCCESS)
+        continue;
+      const std::string file = ResolveTexture(path.C_Str(), name);
+      if (file.empty()) break;
+      auto tex = std::make_shared<BitmapTex>(file, BaseName(file));
+      ++counts_.textures;
+      tex->uvGen.mapChannel = static_cast<int>(std::min<unsigned>(uvIndex, kMaxUvSets - 1)) + 1;
+      ReadUvTransform(m, type, 0, tex->uvGen);
+      mtl->pbr->metallicRoughnessMap = std::move(tex);
+      break;
     }
   }
   if (unheld)

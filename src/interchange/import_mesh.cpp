@@ -100,12 +100,15 @@ BuiltMesh BuildMesh(const aiScene& scene, std::span<const unsigned> meshes, floa
   host::Mesh& mesh = out.mesh;
 
   // Channels any part carries; the parts without one get zeros there.
-  bool anyNormals = false, anyColors = false;
+  bool anyNormals = false, anyColors = false, allTangents = !meshes.empty(), anyTangents = false;
   std::array<bool, kMaxUvSets> anyUv{};
   for (unsigned idx : meshes) {
     const aiMesh& m = *scene.mMeshes[idx];
     anyNormals = anyNormals || m.mNormals != nullptr;
     anyColors = anyColors || m.mColors[0] != nullptr;
+    const bool tangents = m.mTangents && m.mBitangents && m.mNormals;
+    allTangents = allTangents && tangents;
+    anyTangents = anyTangents || tangents;
     for (int k = 0; k < kMaxUvSets && k < AI_MAX_NUMBER_OF_TEXTURECOORDS; ++k)
       anyUv[static_cast<std::size_t>(k)] =
           anyUv[static_cast<std::size_t>(k)] || m.mTextureCoords[k] != nullptr;
@@ -187,6 +190,17 @@ BuiltMesh BuildMesh(const aiScene& scene, std::span<const unsigned> meshes, floa
       }
     }
 
+    if (allTangents) {
+      // glTF keeps the bitangent's handedness as the sign of w; Assimp gives the bitangent.
+      const auto tbase = static_cast<uint32_t>(out.tangents.size());
+      for (uint32_t i = 0; i < numVerts; ++i) {
+        const Point3 t = Checked(m.mTangents[i], nonFinite), b = Checked(m.mBitangents[i], nonFinite);
+        const Point3 n = Checked(m.mNormals[i], nonFinite);
+        out.tangents.push_back({t.x, t.y, t.z, host::Dot(host::Cross(n, t), b) < 0.0f ? -1.0f : 1.0f});
+      }
+      for (const Tri& t : faces.tris) out.tangentFaces.push_back({tbase + t[0], tbase + t[1], tbase + t[2]});
+    }
+
     for (int k = 0; k < kMaxUvSets; ++k) {
       if (!anyUv[static_cast<std::size_t>(k)]) continue;
       const aiVector3D* uv = k < AI_MAX_NUMBER_OF_TEXTURECOORDS ? m.mTextureCoords[k] : nullptr;
@@ -199,6 +213,8 @@ BuiltMesh BuildMesh(const aiScene& scene, std::span<const unsigned> meshes, floa
                     [&](uint32_t i) { return CheckedColor(c[i], nonFinite); });
     }
   }
+  if (anyTangents && !allTangents)
+    warnings.Tally("tangents of meshes whose other parts have none not imported", 1);
   if (zeroNormals) warnings.Tally("corners with a zero normal given their face's normal", zeroNormals);
   if (nonFinite) warnings.Tally("non-finite vertex values (NaN or infinity) replaced by 0", nonFinite);
   return out;

@@ -65,6 +65,9 @@ inline constexpr int kMaxUvSets = 8;
 // materials in order of first use.
 struct BuiltMesh {
   host::Mesh mesh;
+  // Per-vertex tangents of the parts, indexed like the normals; empty unless every part has them.
+  std::vector<std::array<float, 4>> tangents;
+  std::vector<std::array<uint32_t, 3>> tangentFaces;
   std::vector<unsigned> materials;  // the aiMaterial index of each material ID
 };
 

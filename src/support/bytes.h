@@ -57,6 +57,15 @@ class ByteWriter {
     p[2] = static_cast<uint8_t>(v >> 16);
     p[3] = static_cast<uint8_t>(v >> 24);
   }
+  static void StoreU16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+  }
+  static void StoreF32(uint8_t* p, float v) { StoreU32(p, std::bit_cast<uint32_t>(v)); }
+  static void StoreU64(uint8_t* p, uint64_t v) {
+    StoreU32(p, static_cast<uint32_t>(v));
+    StoreU32(p + 4, static_cast<uint32_t>(v >> 32));
+  }
 
  private:
   std::vector<uint8_t>& out_;
@@ -66,6 +75,8 @@ inline uint32_t LoadU32(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 inline float LoadF32(const uint8_t* p) { return std::bit_cast<float>(LoadU32(p)); }
+inline uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint64_t LoadU64(const uint8_t* p) { return uint64_t(LoadU32(p)) | (uint64_t(LoadU32(p + 4)) << 32); }
 
 // Reads from a span it does not own. Every read is checked against the end; a failed read
 // returns nothing, leaves the cursor where it was and sets the sticky failure flag, so a

@@ -176,6 +176,95 @@ FileResult WriteFileAtomic(const std::string& path, const std::string& text) {
   return WriteFileAtomic(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
+AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {
+  static std::atomic<unsigned> counter{0};
+  tmp_ = path_ + ".tmp" + std::to_string(::getpid()) + "_w" + std::to_string(counter++);
+  fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) error_ = Describe(path_, "cannot create");
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    ::unlink(tmp_.c_str());
+  }
+}
+
+bool AtomicFileWriter::Write(std::span<const uint8_t> data) {
+  if (!Ok()) return false;
+  std::size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error_ = Describe(path_, "write failed");
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  written_ += data.size();
+  return true;
+}
+
+FileResult AtomicFileWriter::Commit() {
+  if (!Ok()) return {false, error_};
+  int fd = fd_;
+  fd_ = -1;
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    error_ = Describe(path_, "write failed");
+    ::unlink(tmp_.c_str());
+    return {false, error_};
+  }
+  if (::rename(tmp_.c_str(), path_.c_str()) != 0) {
+    error_ = Describe(path_, "cannot replace");
+    ::unlink(tmp_.c_str());
+    return {false, error_};
+  }
+  return {true, {}};
+}
+
+FileReader::~FileReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FileResult FileReader::Open(const std::string& path) {
+  if (fd_ >= 0) ::close(fd_);
+  path_ = path;
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return {false, Describe(path, "cannot open")};
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd_);
+    fd_ = -1;
+    return {false, "\"" + path + "\": not a regular file"};
+  }
+  size_ = static_cast<uint64_t>(st.st_size);
+  return {true, {}};
+}
+
+bool FileReader::ReadAt(uint64_t offset, std::span<uint8_t> out, std::string& error) const {
+  if (fd_ < 0 || offset > size_ || out.size() > size_ - offset) {
+    error = "\"" + path_ + "\": ends before byte " + std::to_string(offset + out.size());
+    return false;
+  }
+  std::size_t done = 0;
+  while (done < out.size()) {
+    ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = Describe(path_, "read failed");
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+uint64_t PhysicalMemoryBytes() {
+  long pages = ::sysconf(_SC_PHYS_PAGES), size = ::sysconf(_SC_PAGESIZE);
+  return pages > 0 && size > 0 ? uint64_t(pages) * uint64_t(size) : 0;
+}
+
 bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 bool IsReadOnly(const std::string& path) {

@@ -26,6 +26,54 @@ FileResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
 FileResult WriteFileAtomic(const std::string& path, std::span<const uint8_t> data);
 FileResult WriteFileAtomic(const std::string& path, const std::string& text);
 
+// Writes a file piece by piece into a temporary file beside `path`; Commit() renames it over
+// `path`. Destroyed without a commit (a failure, a cancel), it removes the temporary file and
+// the previous file stays as it was. For files too large to assemble in memory first.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(std::string path);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // False once anything failed; Error() then names the file and the cause.
+  bool Ok() const { return error_.empty(); }
+  const std::string& Error() const { return error_; }
+  uint64_t Written() const { return written_; }
+  bool Write(std::span<const uint8_t> data);
+  // Flushes, closes and renames into place.
+  FileResult Commit();
+
+ private:
+  std::string path_, tmp_;
+  int fd_ = -1;
+  uint64_t written_ = 0;
+  std::string error_;
+};
+
+// A file opened for reads at any offset, for files larger than memory allows to hold whole.
+class FileReader {
+ public:
+  FileReader() = default;
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  FileResult Open(const std::string& path);
+  uint64_t Size() const { return size_; }
+  const std::string& Path() const { return path_; }
+  // Exactly out.size() bytes from `offset`; false (with `error`) on a short file or an error.
+  bool ReadAt(uint64_t offset, std::span<uint8_t> out, std::string& error) const;
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
+
+// The machine's physical memory in bytes (0 when unknown).
+uint64_t PhysicalMemoryBytes();
+
 bool FileExists(const std::string& path);
 bool IsReadOnly(const std::string& path);
 bool ClearReadOnly(const std::string& path);

@@ -6,6 +6,9 @@
 #include <limits>
 #include <numbers>
 
+#include "support/bytes.h"
+#include "workbench/document_buffer.h"
+
 namespace vorlan::workbench::docjson {
 
 using host::ClassId;
@@ -123,6 +126,61 @@ Json WriteParamBlock(const ParamBlockImpl& pb) {
 // ---------------------------------------------------------------------------------------
 // Meshes
 
+using support::ByteWriter;
+using support::LoadF32;
+using support::LoadU16;
+using support::LoadU32;
+
+// Large arrays of a mesh go to the document's buffer (when it has one) with these element
+// types; everything else stays inline JSON.
+std::optional<Json> PointsToBuffer(const std::vector<Point3>& points) {
+  return WriteArray(kF32x3, points.size(), [&points](uint64_t i, uint8_t* out) {
+    const Point3& p = points[static_cast<std::size_t>(i)];
+    ByteWriter::StoreF32(out, p.x);
+    ByteWriter::StoreF32(out + 4, p.y);
+    ByteWriter::StoreF32(out + 8, p.z);
+  });
+}
+
+std::optional<Json> TrianglesToBuffer(const std::vector<std::array<uint32_t, 3>>& tris) {
+  return WriteArray(kU32x3, tris.size(), [&tris](uint64_t i, uint8_t* out) {
+    const auto& t = tris[static_cast<std::size_t>(i)];
+    for (std::size_t k = 0; k < 3; ++k) ByteWriter::StoreU32(out + 4 * k, t[k]);
+  });
+}
+
+std::vector<Point3> PointsFromBuffer(const Json& ref, const std::string& path) {
+  std::vector<Point3> out;
+  out.reserve(static_cast<std::size_t>(ArrayCount(ref, path, kF32x3)));
+  ReadArray(ref, path, kF32x3, [&out](uint64_t, const uint8_t* in) {
+    out.push_back({LoadF32(in), LoadF32(in + 4), LoadF32(in + 8)});
+  });
+  return out;
+}
+
+// Triangles whose indices must stay below `limit`; `each` receives every one.
+void TrianglesFromBuffer(const Json& ref, const std::string& path, std::size_t limit, const char* table,
+                         const std::function<void(const std::array<uint32_t, 3>&)>& each) {
+  ReadArray(ref, path, kU32x3, [&](uint64_t i, const uint8_t* in) {
+    std::array<uint32_t, 3> t{LoadU32(in), LoadU32(in + 4), LoadU32(in + 8)};
+    for (std::size_t k = 0; k < 3; ++k)
+      if (t[k] >= limit)
+        Fail(At(At(path, i), k),
+             "index " + std::to_string(t[k]) + " is past the " + std::to_string(limit) + " " + table);
+    each(t);
+  });
+}
+
+// The number of entries of a per-face list in the buffer, which must be one per face.
+uint64_t PerFaceCount(const Json& ref, const std::string& path, ElementType type, std::size_t faces,
+                      const char* what) {
+  uint64_t n = ArrayCount(ref, path, type);
+  if (n != faces)
+    Fail(path,
+         "expected " + std::to_string(faces) + " " + what + ", one per face, found " + std::to_string(n));
+  return n;
+}
+
 std::array<uint32_t, 3> Triangle(const Json& j, const std::string& path, std::size_t limit,
                                  const char* table) {
   if (!j.is_array() || j.size() != 3) Fail(path, "expected a triangle [a, b, c]");
@@ -146,13 +204,20 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
   OnlyKeys(j, path,
            {"verts", "faces", "smGroups", "matIds", "edgeVis", "maps", "normals", "vertSel", "faceSel"});
   host::Mesh m;
-  if (const Json* verts = Find(j, "verts")) {
+  if (const Json* verts = Find(j, "verts"); verts && IsArrayRef(*verts)) {
+    m.verts = PointsFromBuffer(*verts, Key(path, "verts"));
+  } else if (verts) {
     std::string vp = Key(path, "verts");
     Array(*verts, vp);
     m.verts.reserve(verts->size());
     for (std::size_t i = 0; i < verts->size(); ++i) m.verts.push_back(Point((*verts)[i], At(vp, i)));
   }
-  if (const Json* faces = Find(j, "faces")) {
+  if (const Json* faces = Find(j, "faces"); faces && IsArrayRef(*faces)) {
+    std::string fp = Key(path, "faces");
+    m.faces.reserve(static_cast<std::size_t>(ArrayCount(*faces, fp, kU32x3)));
+    TrianglesFromBuffer(*faces, fp, m.verts.size(), "vertices",
+                        [&m](const std::array<uint32_t, 3>& t) { m.faces.push_back({.v = t}); });
+  } else if (faces) {
     std::string fp = Key(path, "faces");
     Array(*faces, fp);
     m.faces.reserve(faces->size());
@@ -160,18 +225,33 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
       m.faces.push_back({.v = Triangle((*faces)[i], At(fp, i), m.verts.size(), "vertices")});
   }
   std::size_t nf = m.faces.size();
-  if (const Json* sg = Find(j, "smGroups")) {
+  if (const Json* sg = Find(j, "smGroups"); sg && IsArrayRef(*sg)) {
+    std::string p = Key(path, "smGroups");
+    PerFaceCount(*sg, p, kU32, nf, "smoothing groups");
+    ReadArray(*sg, p, kU32, [&m](uint64_t i, const uint8_t* in) { m.faces[i].smGroup = LoadU32(in); });
+  } else if (sg) {
     std::string p = Key(path, "smGroups");
     PerFace(*sg, p, nf, "smoothing groups");
     for (std::size_t i = 0; i < nf; ++i) m.faces[i].smGroup = U32((*sg)[i], At(p, i));
   }
-  if (const Json* ids = Find(j, "matIds")) {
+  if (const Json* ids = Find(j, "matIds"); ids && IsArrayRef(*ids)) {
+    std::string p = Key(path, "matIds");
+    PerFaceCount(*ids, p, kU16, nf, "material ids");
+    ReadArray(*ids, p, kU16, [&m](uint64_t i, const uint8_t* in) { m.faces[i].matId = LoadU16(in); });
+  } else if (ids) {
     std::string p = Key(path, "matIds");
     PerFace(*ids, p, nf, "material ids");
     for (std::size_t i = 0; i < nf; ++i)
       m.faces[i].matId = static_cast<uint16_t>(Index((*ids)[i], At(p, i), 65536, "material ids"));
   }
-  if (const Json* ev = Find(j, "edgeVis")) {
+  if (const Json* ev = Find(j, "edgeVis"); ev && IsArrayRef(*ev)) {
+    std::string p = Key(path, "edgeVis");
+    PerFaceCount(*ev, p, kU8, nf, "edge visibility flags");
+    ReadArray(*ev, p, kU8, [&](uint64_t i, const uint8_t* in) {
+      if (*in > 7) Fail(At(p, i), "index " + std::to_string(*in) + " is past the 8 edge flag values");
+      m.faces[i].edgeVis = *in;
+    });
+  } else if (ev) {
     std::string p = Key(path, "edgeVis");
     PerFace(*ev, p, nf, "edge visibility flags");
     for (std::size_t i = 0; i < nf; ++i)
@@ -192,7 +272,16 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
         Fail(Key(p, "channel"), "channel " + std::to_string(channel) + " is given twice");
       seen[static_cast<std::size_t>(channel)] = true;
       host::MapChannel& mc = m.Map(channel);
-      if (const Json* tv = Find(map, "tverts")) {
+      if (const Json* tv = Find(map, "tverts"); tv && IsArrayRef(*tv)) {
+        std::string tp = Key(p, "tverts");
+        // Two components where every w is 0, three otherwise.
+        const ElementType type = ArrayType(*tv, tp).components == 2 ? kF32x2 : kF32x3;
+        mc.tverts.reserve(static_cast<std::size_t>(ArrayCount(*tv, tp, type)));
+        const bool uvw = type == kF32x3;
+        ReadArray(*tv, tp, type, [&mc, uvw](uint64_t, const uint8_t* in) {
+          mc.tverts.push_back({LoadF32(in), LoadF32(in + 4), uvw ? LoadF32(in + 8) : 0.0f});
+        });
+      } else if (tv) {
         std::string tp = Key(p, "tverts");
         Array(*tv, tp);
         mc.tverts.reserve(tv->size());
@@ -205,7 +294,12 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
                                uvw.size() == 3 ? Float(uvw[2], At(up, 2)) : 0.0f});
         }
       }
-      if (const Json* tf = Find(map, "tfaces")) {
+      if (const Json* tf = Find(map, "tfaces"); tf && IsArrayRef(*tf)) {
+        std::string tp = Key(p, "tfaces");
+        mc.tfaces.reserve(static_cast<std::size_t>(PerFaceCount(*tf, tp, kU32x3, nf, "map faces")));
+        TrianglesFromBuffer(*tf, tp, mc.tverts.size(), "map vertices",
+                            [&mc](const std::array<uint32_t, 3>& t) { mc.tfaces.push_back(t); });
+      } else if (tf) {
         std::string tp = Key(p, "tfaces");
         PerFace(*tf, tp, nf, "map faces");
         mc.tfaces.reserve(nf);
@@ -218,7 +312,9 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
     std::string np = Key(path, "normals");
     Object(*normals, np);
     OnlyKeys(*normals, np, {"values", "faces"});
-    if (const Json* values = Find(*normals, "values")) {
+    if (const Json* values = Find(*normals, "values"); values && IsArrayRef(*values)) {
+      m.explicitNormals = PointsFromBuffer(*values, Key(np, "values"));
+    } else if (values) {
       std::string vp = Key(np, "values");
       Array(*values, vp);
       for (std::size_t i = 0; i < values->size(); ++i)
@@ -227,14 +323,30 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
     const Json* faces = Find(*normals, "faces");
     if (!faces) Fail(np, "expected the normal \"faces\"");
     std::string fp = Key(np, "faces");
-    PerFace(*faces, fp, nf, "normal faces");
-    for (std::size_t i = 0; i < nf; ++i)
+    if (IsArrayRef(*faces)) {
+      m.normalFaces.reserve(static_cast<std::size_t>(PerFaceCount(*faces, fp, kU32x3, nf, "normal faces")));
+      TrianglesFromBuffer(*faces, fp, m.explicitNormals.size(), "normals",
+                          [&m](const std::array<uint32_t, 3>& t) { m.normalFaces.push_back(t); });
+    } else {
+      PerFace(*faces, fp, nf, "normal faces");
+    }
+    for (std::size_t i = 0; i < nf && !IsArrayRef(*faces); ++i)
       m.normalFaces.push_back(Triangle((*faces)[i], At(fp, i), m.explicitNormals.size(), "normals"));
   }
   auto selection = [&](const char* key, std::size_t count, std::vector<uint8_t>& out) {
     const Json* sel = Find(j, key);
     if (!sel) return;
     std::string p = Key(path, key);
+    if (IsArrayRef(*sel)) {
+      uint64_t n = ArrayCount(*sel, p, kU8);
+      if (n != count) Fail(p, "expected " + std::to_string(count) + " flags, found " + std::to_string(n));
+      out.reserve(count);
+      ReadArray(*sel, p, kU8, [&](uint64_t i, const uint8_t* in) {
+        if (*in > 1) Fail(At(p, i), "expected true, false, 0 or 1");
+        out.push_back(*in);
+      });
+      return;
+    }
     Array(*sel, p);
     if (sel->size() != count)
       Fail(p, "expected " + std::to_string(count) + " flags, found " + std::to_string(sel->size()));
@@ -247,65 +359,182 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
 
 Json WriteMesh(const host::Mesh& m) {
   Json j = Json::object();
-  Json verts = Json::array();
-  for (Point3 p : m.verts) verts.push_back(PointJson(p));
-  j["verts"] = std::move(verts);
-  Json faces = Json::array();
+  if (auto ref = PointsToBuffer(m.verts)) {
+    j["verts"] = std::move(*ref);
+  } else {
+    Json verts = Json::array();
+    for (Point3 p : m.verts) verts.push_back(PointJson(p));
+    j["verts"] = std::move(verts);
+  }
   bool anySg = false, anyMat = false, anyHidden = false;
   for (const auto& f : m.faces) {
-    faces.push_back(TriangleJson(f.v));
     anySg = anySg || f.smGroup != 0;
     anyMat = anyMat || f.matId != 0;
     anyHidden = anyHidden || f.edgeVis != 7;
   }
-  j["faces"] = std::move(faces);
+  const auto& faces = m.faces;
+  if (auto ref = WriteArray(kU32x3, faces.size(), [&faces](uint64_t i, uint8_t* out) {
+        for (std::size_t k = 0; k < 3; ++k) ByteWriter::StoreU32(out + 4 * k, faces[i].v[k]);
+      })) {
+    j["faces"] = std::move(*ref);
+  } else {
+    Json list = Json::array();
+    for (const auto& f : faces) list.push_back(TriangleJson(f.v));
+    j["faces"] = std::move(list);
+  }
   // Per-face lists are written only when they hold something other than the defaults.
   if (anySg) {
-    Json sg = Json::array();
-    for (const auto& f : m.faces) sg.push_back(f.smGroup);
-    j["smGroups"] = std::move(sg);
+    if (auto ref = WriteArray(kU32, faces.size(), [&faces](uint64_t i, uint8_t* out) {
+          ByteWriter::StoreU32(out, faces[i].smGroup);
+        })) {
+      j["smGroups"] = std::move(*ref);
+    } else {
+      Json sg = Json::array();
+      for (const auto& f : faces) sg.push_back(f.smGroup);
+      j["smGroups"] = std::move(sg);
+    }
   }
   if (anyMat) {
-    Json ids = Json::array();
-    for (const auto& f : m.faces) ids.push_back(f.matId);
-    j["matIds"] = std::move(ids);
+    if (auto ref = WriteArray(kU16, faces.size(), [&faces](uint64_t i, uint8_t* out) {
+          ByteWriter::StoreU16(out, faces[i].matId);
+        })) {
+      j["matIds"] = std::move(*ref);
+    } else {
+      Json ids = Json::array();
+      for (const auto& f : faces) ids.push_back(f.matId);
+      j["matIds"] = std::move(ids);
+    }
   }
   if (anyHidden) {
-    Json ev = Json::array();
-    for (const auto& f : m.faces) ev.push_back(f.edgeVis);
-    j["edgeVis"] = std::move(ev);
+    if (auto ref =
+            WriteArray(kU8, faces.size(), [&faces](uint64_t i, uint8_t* out) { *out = faces[i].edgeVis; })) {
+      j["edgeVis"] = std::move(*ref);
+    } else {
+      Json ev = Json::array();
+      for (const auto& f : faces) ev.push_back(f.edgeVis);
+      j["edgeVis"] = std::move(ev);
+    }
   }
   Json maps = Json::array();
   for (std::size_t c = 0; c < m.maps.size(); ++c) {
     const host::MapChannel& mc = m.maps[c];
     if (mc.tverts.empty() && mc.tfaces.empty()) continue;
-    Json tverts = Json::array();
-    for (Point3 t : mc.tverts) {
-      if (t.z == 0.0f && !std::signbit(t.z))
-        tverts.push_back(Json::array({FloatJson(t.x), FloatJson(t.y)}));
-      else
-        tverts.push_back(PointJson(t));
+    Json map = {{"channel", c}};
+    const auto& tv = mc.tverts;
+    const bool flat =
+        std::all_of(tv.begin(), tv.end(), [](Point3 t) { return t.z == 0.0f && !std::signbit(t.z); });
+    if (auto ref = WriteArray(flat ? kF32x2 : kF32x3, tv.size(), [&tv, flat](uint64_t i, uint8_t* out) {
+          ByteWriter::StoreF32(out, tv[i].x);
+          ByteWriter::StoreF32(out + 4, tv[i].y);
+          if (!flat) ByteWriter::StoreF32(out + 8, tv[i].z);
+        })) {
+      map["tverts"] = std::move(*ref);
+    } else {
+      Json tverts = Json::array();
+      for (Point3 t : tv) {
+        if (t.z == 0.0f && !std::signbit(t.z))
+          tverts.push_back(Json::array({FloatJson(t.x), FloatJson(t.y)}));
+        else
+          tverts.push_back(PointJson(t));
+      }
+      map["tverts"] = std::move(tverts);
     }
-    Json tfaces = Json::array();
-    for (const auto& tf : mc.tfaces) tfaces.push_back(TriangleJson(tf));
-    Json map = {{"channel", c}, {"tverts", std::move(tverts)}};
-    if (!tfaces.empty()) map["tfaces"] = std::move(tfaces);
+    if (!mc.tfaces.empty()) {
+      if (auto ref = TrianglesToBuffer(mc.tfaces)) {
+        map["tfaces"] = std::move(*ref);
+      } else {
+        Json tfaces = Json::array();
+        for (const auto& tf : mc.tfaces) tfaces.push_back(TriangleJson(tf));
+        map["tfaces"] = std::move(tfaces);
+      }
+    }
     maps.push_back(std::move(map));
   }
   if (!maps.empty()) j["maps"] = std::move(maps);
   if (!m.normalFaces.empty()) {
-    Json values = Json::array(), faces2 = Json::array();
-    for (Point3 n : m.explicitNormals) values.push_back(PointJson(n));
-    for (const auto& nf : m.normalFaces) faces2.push_back(TriangleJson(nf));
-    j["normals"] = {{"values", std::move(values)}, {"faces", std::move(faces2)}};
+    Json normals = Json::object();
+    if (auto ref = PointsToBuffer(m.explicitNormals)) {
+      normals["values"] = std::move(*ref);
+    } else {
+      Json values = Json::array();
+      for (Point3 n : m.explicitNormals) values.push_back(PointJson(n));
+      normals["values"] = std::move(values);
+    }
+    if (auto ref = TrianglesToBuffer(m.normalFaces)) {
+      normals["faces"] = std::move(*ref);
+    } else {
+      Json list = Json::array();
+      for (const auto& nf : m.normalFaces) list.push_back(TriangleJson(nf));
+      normals["faces"] = std::move(list);
+    }
+    j["normals"] = std::move(normals);
   }
   auto flags = [](const std::vector<uint8_t>& sel) {
+    if (auto ref = WriteArray(kU8, sel.size(), [&sel](uint64_t i, uint8_t* out) { *out = sel[i] ? 1 : 0; }))
+      return std::move(*ref);
     Json a = Json::array();
     for (uint8_t s : sel) a.push_back(s ? 1 : 0);
     return a;
   };
   if (!m.vertSel.empty() && m.vertSel.size() == m.verts.size()) j["vertSel"] = flags(m.vertSel);
   if (!m.faceSel.empty() && m.faceSel.size() == m.faces.size()) j["faceSel"] = flags(m.faceSel);
+  return j;
+}
+
+// Tangents: {"values": [[x, y, z, w], ...], "faces": [[a, b, c], ...]}, one tangent face
+// per mesh face.
+void ReadTangents(const Json& j, const std::string& path, MeshObject& o) {
+  Object(j, path);
+  OnlyKeys(j, path, {"values", "faces"});
+  const Json* values = Find(j, "values");
+  const Json* faces = Find(j, "faces");
+  if (!values || !faces) Fail(path, "expected the tangent \"values\" and \"faces\"");
+  const std::string vp = Key(path, "values"), fp = Key(path, "faces");
+  if (IsArrayRef(*values)) {
+    o.tangents.reserve(static_cast<std::size_t>(ArrayCount(*values, vp, kF32x4)));
+    ReadArray(*values, vp, kF32x4, [&o](uint64_t, const uint8_t* in) {
+      o.tangents.push_back({LoadF32(in), LoadF32(in + 4), LoadF32(in + 8), LoadF32(in + 12)});
+    });
+  } else {
+    Array(*values, vp);
+    for (std::size_t i = 0; i < values->size(); ++i) {
+      const Json& t = ArrayOf((*values)[i], At(vp, i), 4);
+      o.tangents.push_back({Float(t[0], At(At(vp, i), 0)), Float(t[1], At(At(vp, i), 1)),
+                            Float(t[2], At(At(vp, i), 2)), Float(t[3], At(At(vp, i), 3))});
+    }
+  }
+  const std::size_t nf = o.mesh.faces.size();
+  if (IsArrayRef(*faces)) {
+    o.tangentFaces.reserve(static_cast<std::size_t>(PerFaceCount(*faces, fp, kU32x3, nf, "tangent faces")));
+    TrianglesFromBuffer(*faces, fp, o.tangents.size(), "tangents",
+                        [&o](const std::array<uint32_t, 3>& t) { o.tangentFaces.push_back(t); });
+  } else {
+    PerFace(*faces, fp, nf, "tangent faces");
+    for (std::size_t i = 0; i < nf; ++i)
+      o.tangentFaces.push_back(Triangle((*faces)[i], At(fp, i), o.tangents.size(), "tangents"));
+  }
+}
+
+Json WriteTangents(const MeshObject& o) {
+  Json j = Json::object();
+  const auto& t = o.tangents;
+  if (auto ref = WriteArray(kF32x4, t.size(), [&t](uint64_t i, uint8_t* out) {
+        for (std::size_t k = 0; k < 4; ++k) ByteWriter::StoreF32(out + 4 * k, t[i][k]);
+      })) {
+    j["values"] = std::move(*ref);
+  } else {
+    Json values = Json::array();
+    for (const auto& v : t)
+      values.push_back(Json::array({FloatJson(v[0]), FloatJson(v[1]), FloatJson(v[2]), FloatJson(v[3])}));
+    j["values"] = std::move(values);
+  }
+  if (auto ref = TrianglesToBuffer(o.tangentFaces)) {
+    j["faces"] = std::move(*ref);
+  } else {
+    Json faces = Json::array();
+    for (const auto& f : o.tangentFaces) faces.push_back(TriangleJson(f));
+    j["faces"] = std::move(faces);
+  }
   return j;
 }
 
@@ -455,9 +684,11 @@ std::shared_ptr<SceneObject> ReadObject(const Json& j, const std::string& path,
   std::string t = String(*type, Key(path, "type"));
   std::shared_ptr<SceneObject> o;
   if (t == "mesh") {
-    OnlyKeys(j, path, {"id", "type", "mesh", "appData"});
+    OnlyKeys(j, path, {"id", "type", "mesh", "tangents", "appData"});
     const Json* mesh = Find(j, "mesh");
-    o = std::make_shared<MeshObject>(mesh ? ReadMesh(*mesh, Key(path, "mesh")) : host::Mesh());
+    auto meshObject = std::make_shared<MeshObject>(mesh ? ReadMesh(*mesh, Key(path, "mesh")) : host::Mesh());
+    if (const Json* t = Find(j, "tangents")) ReadTangents(*t, Key(path, "tangents"), *meshObject);
+    o = meshObject;
   } else if (t == "camera") {
     OnlyKeys(j, path, {"id", "type", "target", "fov", "appData"});
     bool target = false;
@@ -505,6 +736,8 @@ Json WriteObject(const SceneObject& o) {
   Json j;
   if (auto* mesh = dynamic_cast<const MeshObject*>(&o)) {
     j = {{"type", "mesh"}, {"mesh", WriteMesh(mesh->mesh)}};
+    if (!mesh->tangentFaces.empty() && mesh->tangentFaces.size() == mesh->mesh.faces.size())
+      j["tangents"] = WriteTangents(*mesh);
   } else if (auto* cam = dynamic_cast<const CameraObject*>(&o)) {
     j = {{"type", "camera"}, {"target", cam->IsTarget()}};
     // Degrees in double precision read back as the same radians in single precision.

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,23 @@ struct MapSlot {
   float amount = 1.0f;
 };
 
+// What a physically based (glTF) material says that no slot of the Standard material means.
+// Base colour, emission colour and texture, roughness (as glossiness), opacity, and the
+// normal, occlusion and base colour textures live in the Standard material's own members and
+// slots; these values are kept beside them, for the glTF writer and in scene documents.
+struct PbrValues {
+  enum class AlphaMode { Opaque, Mask, Blend };
+
+  float metallic = 1.0f;
+  // Metalness in its blue channel, roughness in its green one.
+  std::shared_ptr<host::Texmap> metallicRoughnessMap;
+  float emissiveStrength = 1.0f;  // multiplies the self-illumination colour
+  AlphaMode alphaMode = AlphaMode::Opaque;
+  float alphaCutoff = 0.5f;
+  float normalScale = 1.0f;        // of the bump slot's normal map
+  float occlusionStrength = 1.0f;  // of the ambient slot's occlusion map
+};
+
 // The host's Standard material: shading switches and its map slots (twelve; the engine's
 // VexaMat keeps one with the extra channels up to 19).
 class StandardMtl : public MaterialBase {
@@ -77,6 +95,12 @@ class StandardMtl : public MaterialBase {
   // them; they keep what interchange files say about the surface.
   host::Point3 diffuse{0.5f, 0.5f, 0.5f};
   float opacity = 1.0f;
+  // Self-illumination colour (0..1, what glTF calls the emissive factor) and glossiness
+  // (0..1: 1 - roughness). Like the two above, not carried by .zef records.
+  host::Point3 selfIllumColor{0.0f, 0.0f, 0.0f};
+  float glossiness = 0.0f;
+  // Present for materials that came from a physically based source.
+  std::optional<PbrValues> pbr;
 
   bool IsTwoSided() const override { return twoSided; }
   bool IsWire() const override { return wire; }

@@ -5,6 +5,7 @@
 
 #include <unordered_map>
 
+#include "workbench/document_buffer.h"
 #include "workbench/document_json.h"
 #include "workbench/document_objects.h"
 #include "workbench/materials.h"
@@ -45,7 +46,9 @@ class Reader {
 
     std::shared_ptr<host::Mtl> out;
     if (c == "Standard") {
-      OnlyKeys(j, path, {"class", "name", "twoSided", "wire", "diffuse", "opacity", "maps", "appData"});
+      OnlyKeys(j, path,
+               {"class", "name", "twoSided", "wire", "diffuse", "opacity", "selfIllum", "glossiness", "pbr",
+                "maps", "appData"});
       auto m = std::make_shared<StandardMtl>(name);
       StandardBody(j, path, *m);
       out = m;
@@ -64,7 +67,8 @@ class Reader {
         } else {
           const std::string sp = Key(path, "standard");
           Object(*s, sp);
-          OnlyKeys(*s, sp, {"twoSided", "wire", "diffuse", "opacity", "maps"});
+          OnlyKeys(*s, sp,
+                   {"twoSided", "wire", "diffuse", "opacity", "selfIllum", "glossiness", "pbr", "maps"});
           StandardBody(*s, sp, static_cast<StandardMtl&>(*m->reference0));
         }
       }
@@ -124,6 +128,9 @@ class Reader {
     if (const Json* v = Find(j, "wire")) m.wire = Bool(*v, Key(path, "wire"));
     if (const Json* v = Find(j, "diffuse")) m.diffuse = Point(*v, Key(path, "diffuse"));
     if (const Json* v = Find(j, "opacity")) m.opacity = Float(*v, Key(path, "opacity"));
+    if (const Json* v = Find(j, "selfIllum")) m.selfIllumColor = Point(*v, Key(path, "selfIllum"));
+    if (const Json* v = Find(j, "glossiness")) m.glossiness = Float(*v, Key(path, "glossiness"));
+    if (const Json* v = Find(j, "pbr")) m.pbr = Pbr(*v, Key(path, "pbr"));
     const Json* maps = Find(j, "maps");
     if (!maps) return;
     const std::string mp = Key(path, "maps");
@@ -145,6 +152,35 @@ class Reader {
     }
   }
 
+  PbrValues Pbr(const Json& j, const std::string& path) {
+    Object(j, path);
+    OnlyKeys(j, path,
+             {"metallic", "metallicRoughnessMap", "emissiveStrength", "alphaMode", "alphaCutoff",
+              "normalScale", "occlusionStrength"});
+    PbrValues v;
+    if (const Json* x = Find(j, "metallic")) v.metallic = Float(*x, Key(path, "metallic"));
+    if (const Json* x = Find(j, "metallicRoughnessMap"))
+      v.metallicRoughnessMap = Texture(*x, Key(path, "metallicRoughnessMap"));
+    if (const Json* x = Find(j, "emissiveStrength"))
+      v.emissiveStrength = Float(*x, Key(path, "emissiveStrength"));
+    if (const Json* x = Find(j, "alphaMode")) {
+      const std::string mode = String(*x, Key(path, "alphaMode"));
+      if (mode == "opaque")
+        v.alphaMode = PbrValues::AlphaMode::Opaque;
+      else if (mode == "mask")
+        v.alphaMode = PbrValues::AlphaMode::Mask;
+      else if (mode == "blend")
+        v.alphaMode = PbrValues::AlphaMode::Blend;
+      else
+        Fail(Key(path, "alphaMode"), "expected \"opaque\", \"mask\" or \"blend\", found \"" + mode + "\"");
+    }
+    if (const Json* x = Find(j, "alphaCutoff")) v.alphaCutoff = Float(*x, Key(path, "alphaCutoff"));
+    if (const Json* x = Find(j, "normalScale")) v.normalScale = Float(*x, Key(path, "normalScale"));
+    if (const Json* x = Find(j, "occlusionStrength"))
+      v.occlusionStrength = Float(*x, Key(path, "occlusionStrength"));
+    return v;
+  }
+
   std::shared_ptr<host::Texmap> Texture(const Json& j, const std::string& path) {
     if (j.is_null()) return nullptr;
     Object(j, path);
@@ -156,7 +192,7 @@ class Reader {
       OnlyKeys(j, path, {"class", "name", "path", "uvGen", "crop", "appData"});
       auto t = std::make_shared<BitmapTex>();
       if (nameJ) t->name = String(*nameJ, Key(path, "name"));
-      if (const Json* v = Find(j, "path")) t->path = String(*v, Key(path, "path"));
+      if (const Json* v = Find(j, "path")) t->path = ResolvePath(String(*v, Key(path, "path")));
       if (const Json* g = Find(j, "uvGen")) UVGen(*g, Key(path, "uvGen"), t->uvGen);
       if (const Json* cr = Find(j, "crop")) {
         const std::string cp = Key(path, "crop");
@@ -315,6 +351,9 @@ class Writer {
     // Colours from interchange files survive a save; the defaults are left out.
     if (m.diffuse != host::Point3{0.5f, 0.5f, 0.5f}) j["diffuse"] = {m.diffuse.x, m.diffuse.y, m.diffuse.z};
     if (m.opacity != 1.0f) j["opacity"] = m.opacity;
+    if (m.selfIllumColor != host::Point3{}) j["selfIllum"] = PointJson(m.selfIllumColor);
+    if (m.glossiness != 0.0f) j["glossiness"] = FloatJson(m.glossiness);
+    if (m.pbr) j["pbr"] = Pbr(*m.pbr);
     Json maps = Json::array();
     for (int s = 0; s < m.NumSubTexmaps(); ++s) {
       const MapSlot& slot = m.Map(s);
@@ -326,6 +365,20 @@ class Writer {
       maps.push_back(std::move(e));
     }
     if (!maps.empty()) j["maps"] = std::move(maps);
+  }
+
+  static Json Pbr(const PbrValues& v) {
+    const PbrValues d;
+    static constexpr const char* kModes[] = {"opaque", "mask", "blend"};
+    Json j = Json::object();
+    if (v.metallic != d.metallic) j["metallic"] = FloatJson(v.metallic);
+    if (v.metallicRoughnessMap) j["metallicRoughnessMap"] = Texture(*v.metallicRoughnessMap);
+    if (v.emissiveStrength != d.emissiveStrength) j["emissiveStrength"] = FloatJson(v.emissiveStrength);
+    if (v.alphaMode != d.alphaMode) j["alphaMode"] = kModes[static_cast<int>(v.alphaMode)];
+    if (v.alphaCutoff != d.alphaCutoff) j["alphaCutoff"] = FloatJson(v.alphaCutoff);
+    if (v.normalScale != d.normalScale) j["normalScale"] = FloatJson(v.normalScale);
+    if (v.occlusionStrength != d.occlusionStrength) j["occlusionStrength"] = FloatJson(v.occlusionStrength);
+    return j;
   }
 
   static Json UVGen(const host::UVGenState& g) {
@@ -348,7 +401,7 @@ class Writer {
     if (const auto* b = dynamic_cast<const BitmapTex*>(&t)) {
       j["class"] = "Bitmap";
       j["name"] = b->name;
-      j["path"] = b->path;
+      j["path"] = StorePath(b->path);
       if (Json g = UVGen(b->uvGen); !g.empty()) j["uvGen"] = std::move(g);
       const BitmapTex::Crop c = b->GetCrop(), d;
       Json crop = Json::object();

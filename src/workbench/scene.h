@@ -9,6 +9,7 @@
 // parent), and reparenting keeps it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -178,6 +179,11 @@ class MeshObject : public SceneObject {
   host::Mesh* GetEditableMesh() override { return &mesh; }
 
   host::Mesh mesh;
+  // Tangents for normal maps as interchange files carry them: direction x, y, z and in w
+  // the handedness (+1 or -1) of the bitangent. Corner k of face f uses
+  // tangents[tangentFaces[f][k]]. Empty when the mesh has none; only glTF output uses them.
+  std::vector<std::array<float, 4>> tangents;
+  std::vector<std::array<uint32_t, 3>> tangentFaces;
 };
 
 // Geometry the host cannot turn into triangles (a particle system, a NURBS surface that

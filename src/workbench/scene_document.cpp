@@ -9,6 +9,8 @@
 
 #include "support/file_io.h"
 #include "workbench/document_animation.h"
+#include "workbench/document_buffer.h"
+#include "workbench/document_io.h"
 #include "workbench/document_json.h"
 #include "workbench/document_objects.h"
 
@@ -29,7 +31,6 @@ MaterialCodec& CodecSlot() {
 constexpr float kRadPerDeg = static_cast<float>(std::numbers::pi / 180.0);
 // Arrays and objects per node level (the node and its "children"), plus what a node holds.
 constexpr int kMaxJsonDepth = 2 * kMaxNodeDepth + 16;
-constexpr std::size_t kMaxDocumentBytes = std::size_t(1) << 30;
 
 // A node as read, before anything is put into the scene.
 struct NodeDesc {
@@ -98,15 +99,19 @@ class Reader {
 
   void Read(const Json& doc) {
     Object(doc, "document");
-    OnlyKeys(
-        doc, "",
-        {"version", "hostVersion", "animation", "activeView", "properties", "materials", "objects", "nodes"});
+    OnlyKeys(doc, "",
+             {"version", "hostVersion", "animation", "activeView", "properties", "materials", "objects",
+              "nodes", "buffer"});
     const Json* version = Find(doc, "version");
     if (!version) Fail("version", "expected the document version " + std::to_string(kSceneDocumentVersion));
     if (!version->is_number_integer() && !version->is_number_unsigned())
       Fail("version", "expected an integer");
-    if (*version != kSceneDocumentVersion)
-      Fail("version", "expected " + std::to_string(kSceneDocumentVersion) + ", found " + version->dump());
+    if (*version != kSceneDocumentVersion && *version != kSceneDocumentBufferVersion)
+      Fail("version", "expected " + std::to_string(kSceneDocumentVersion) + " or " +
+                          std::to_string(kSceneDocumentBufferVersion) + ", found " + version->dump());
+    if (Find(doc, "buffer") && *version != kSceneDocumentBufferVersion)
+      Fail("buffer",
+           "a document with a binary buffer has version " + std::to_string(kSceneDocumentBufferVersion));
     if (const Json* hv = Find(doc, "hostVersion")) hostVersion = U32(*hv, "hostVersion");
     if (const Json* anim = Find(doc, "animation")) ReadAnimation(*anim);
     if (const Json* av = Find(doc, "activeView")) activeView = String(*av, "activeView");
@@ -319,15 +324,24 @@ std::string JsonMessage(const std::exception& e) {
 void SetMaterialCodec(MaterialCodec codec) { CodecSlot() = std::move(codec); }
 const MaterialCodec& GetMaterialCodec() { return CodecSlot(); }
 
-DocumentResult ParseSceneDocument(std::string_view text, Scene& scene, std::string_view name,
-                                  const DocumentOptions& options) {
+namespace docio {
+
+DocumentResult ParseDocument(std::string_view text, Scene& scene, const std::string& file,
+                             const DocumentOptions& options, const BufferOpener& buffers) {
   const MaterialCodec& codec = options.materials ? *options.materials : GetMaterialCodec();
-  std::string file(name);
   try {
     if (NestingDepth(text, kMaxJsonDepth) > kMaxJsonDepth)
       return {false, file + ": nested deeper than " + std::to_string(kMaxJsonDepth) + " levels"};
     Json doc = Json::parse(text, nullptr, true, /*ignore_comments=*/true);
     RefuseNulTexts(doc, "");
+    support::FileReader bufferFile;
+    BufferSource source;
+    if (doc.is_object())
+      if (const Json* b = Find(doc, "buffer")) {
+        std::string error;
+        if (!buffers.open(*b, bufferFile, source, error)) return {false, file + ": " + error};
+      }
+    DocumentScope scope(nullptr, source.file ? &source : nullptr, buffers.folder);
     Reader reader(codec, scene);
     reader.Read(doc);
 
@@ -351,18 +365,19 @@ DocumentResult ParseSceneDocument(std::string_view text, Scene& scene, std::stri
   } catch (const Json::parse_error& e) {
     return {false, file + ": " + JsonMessage(e)};
   } catch (const std::bad_alloc&) {
-    return {false, file + ": out of memory"};
+    return {false, file + ": not enough memory to read the document (" + std::to_string(text.size()) +
+                       " bytes of JSON and its buffer)"};
   } catch (const std::exception& e) {
     return {false, file + ": " + JsonMessage(e)};
   }
 }
 
-DocumentResult LoadSceneDocument(const std::string& path, Scene& scene, const DocumentOptions& options) {
-  std::vector<uint8_t> bytes;
-  support::FileResult r = support::ReadWholeFile(path, bytes, kMaxDocumentBytes);
-  if (!r) return {false, r.error};
-  return ParseSceneDocument(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                            scene, path, options);
+}  // namespace docio
+
+DocumentResult ParseSceneDocument(std::string_view text, Scene& scene, std::string_view name,
+                                  const DocumentOptions& options) {
+  const std::string file(name);
+  return docio::ParseDocument(text, scene, file, options, docio::BufferBeside(file));
 }
 
 namespace {
@@ -492,62 +507,66 @@ void Pretty(const Json& j, int indent, std::string& out) {
 
 }  // namespace
 
-std::string SceneDocumentText(const Scene& scene, std::string& error, const DocumentOptions& options) {
+namespace docio {
+
+Json DocumentJson(const Scene& scene, const DocumentOptions& options) {
   const MaterialCodec& codec = options.materials ? *options.materials : GetMaterialCodec();
-  error.clear();
-  try {
-    Writer w(scene);
-    Json doc = {{"version", kSceneDocumentVersion}, {"hostVersion", scene.hostVersion}};
-    doc["animation"] = {{"start", scene.animStart}, {"end", scene.animEnd}, {"frameRate", scene.frameRate}};
-    if (scene.frameRate <= 0 || scene.ticksPerFrame != host::kTicksPerSecond / scene.frameRate)
-      doc["animation"]["ticksPerFrame"] = scene.ticksPerFrame;
-    if (scene.currentTime != 0) doc["animation"]["time"] = scene.currentTime;
-    if (!scene.activeViewCamera.empty()) doc["activeView"] = scene.activeViewCamera;
-    if (!scene.properties.empty()) {
-      Json props = Json::object();
-      for (const auto& [k, v] : scene.properties) {
-        if (auto* i = std::get_if<int>(&v))
-          props[k] = *i;
-        else if (auto* f = std::get_if<float>(&v))
-          props[k] = FloatJson(*f);
-        else
-          props[k] = std::get<std::string>(v);
-      }
-      doc["properties"] = std::move(props);
+  Writer w(scene);
+  Json doc = {{"version", kSceneDocumentVersion}, {"hostVersion", scene.hostVersion}};
+  doc["animation"] = {{"start", scene.animStart}, {"end", scene.animEnd}, {"frameRate", scene.frameRate}};
+  if (scene.frameRate <= 0 || scene.ticksPerFrame != host::kTicksPerSecond / scene.frameRate)
+    doc["animation"]["ticksPerFrame"] = scene.ticksPerFrame;
+  if (scene.currentTime != 0) doc["animation"]["time"] = scene.currentTime;
+  if (!scene.activeViewCamera.empty()) doc["activeView"] = scene.activeViewCamera;
+  if (!scene.properties.empty()) {
+    Json props = Json::object();
+    for (const auto& [k, v] : scene.properties) {
+      if (auto* i = std::get_if<int>(&v))
+        props[k] = *i;
+      else if (auto* f = std::get_if<float>(&v))
+        props[k] = FloatJson(*f);
+      else
+        props[k] = std::get<std::string>(v);
     }
-    if (!w.materials.empty()) {
-      if (!codec.write) Fail("materials", "no material writer is registered");
-      Json mats = Json::array();
-      std::string why;
-      if (!codec.write(w.materials, mats, why))
-        throw std::runtime_error(why.empty() ? "materials: not writable" : why);
-      doc["materials"] = std::move(mats);
-    }
-    doc["nodes"] = w.Nodes();
-    // What would not load again is not saved.
-    RefuseNulTexts(doc, "");
-    std::string text;
-    Pretty(doc, 0, text);
-    return text + "\n";
-  } catch (const Json::type_error& e) {
-    // Texts must be UTF-8 to be stored; bytes in another encoding are refused, not altered.
-    error = "a name or text is not UTF-8: " + JsonMessage(e);
-  } catch (const std::bad_alloc&) {
-    error = "out of memory";
-  } catch (const std::exception& e) {
-    error = e.what();
+    doc["properties"] = std::move(props);
   }
-  return {};
+  if (!w.materials.empty()) {
+    if (!codec.write) Fail("materials", "no material writer is registered");
+    Json mats = Json::array();
+    std::string why;
+    if (!codec.write(w.materials, mats, why))
+      throw std::runtime_error(why.empty() ? "materials: not writable" : why);
+    doc["materials"] = std::move(mats);
+  }
+  doc["nodes"] = w.Nodes();
+  // What would not load again is not saved.
+  RefuseNulTexts(doc, "");
+  return doc;
 }
 
-DocumentResult SaveSceneDocument(const Scene& scene, const std::string& path,
-                                 const DocumentOptions& options) {
-  std::string error;
-  std::string text = SceneDocumentText(scene, error, options);
-  if (!error.empty()) return {false, path + ": " + error};
-  support::FileResult r = support::WriteFileAtomic(path, text);
-  if (!r) return {false, r.error};
-  return {true, {}};
+std::string DocumentText(const Json& doc) {
+  std::string text;
+  Pretty(doc, 0, text);
+  return text + "\n";
+}
+
+std::string WriteError(const std::exception& e) {
+  // Texts must be UTF-8 to be stored; bytes in another encoding are refused, not altered.
+  if (dynamic_cast<const Json::type_error*>(&e)) return "a name or text is not UTF-8: " + JsonMessage(e);
+  if (dynamic_cast<const std::bad_alloc*>(&e)) return "out of memory";
+  return e.what();
+}
+
+}  // namespace docio
+
+std::string SceneDocumentText(const Scene& scene, std::string& error, const DocumentOptions& options) {
+  error.clear();
+  try {
+    return docio::DocumentText(docio::DocumentJson(scene, options));
+  } catch (const std::exception& e) {
+    error = docio::WriteError(e);
+  }
+  return {};
 }
 
 }  // namespace vorlan::workbench

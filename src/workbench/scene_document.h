@@ -9,6 +9,7 @@
 // document's "materials" array can grow without this file knowing the material classes.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -26,6 +27,10 @@ namespace vorlan::workbench {
 using Json = nlohmann::ordered_json;
 
 inline constexpr int kSceneDocumentVersion = 1;
+// Documents whose large arrays lie in a binary buffer; version 1 documents read as before.
+inline constexpr int kSceneDocumentBufferVersion = 2;
+// Arrays with at least this many elements go into the buffer when a document is saved.
+inline constexpr uint64_t kDefaultBufferThreshold = 1024;
 // Nodes may nest this deep (the whole pipeline's limit); deeper documents are refused when
 // they load, so that every document that loads also exports and reads back.
 inline constexpr int kMaxNodeDepth = host::kMaxNodeDepth;
@@ -55,16 +60,27 @@ const MaterialCodec& GetMaterialCodec();
 
 struct DocumentOptions {
   const MaterialCodec* materials = nullptr;  // null: the registered one
+  // Saving: arrays of at least this many elements are stored little-endian in a binary
+  // buffer (a ".vbin" file beside a ".vscene", or inside a ".vscb"); 0 keeps every array in
+  // the JSON, which then reads as version 1.
+  uint64_t bufferThreshold = kDefaultBufferThreshold;
 };
 
 // Loads a document into `scene`, adding its nodes under the root and setting its scene
-// properties. Intended for an empty scene. On failure the scene is unchanged.
+// properties. Intended for an empty scene. On failure the scene is unchanged. Reads every
+// form: plain JSON (version 1 or 2), JSON with its ".vbin" buffer, and the single ".vscb"
+// file (recognised by its first bytes, whatever the extension). Relative paths inside the
+// document are taken against the document's folder.
 DocumentResult LoadSceneDocument(const std::string& path, Scene& scene, const DocumentOptions& options = {});
-// The same from text in memory; `name` stands for the file in messages.
+// The same from text in memory; `name` stands for the file in messages, and its folder is
+// the document's folder.
 DocumentResult ParseSceneDocument(std::string_view text, Scene& scene, std::string_view name = "<document>",
                                   const DocumentOptions& options = {});
 
-// Writes the scene as a document, atomically (the previous file survives a failure).
+// Writes the scene as a document, atomically (the previous file survives a failure): a
+// ".vscb" path gets the single-file binary form; any other the JSON text, with a ".vbin"
+// buffer of the same stem beside it when arrays reach the threshold. Paths of files under the
+// document's folder are stored relative to it.
 DocumentResult SaveSceneDocument(const Scene& scene, const std::string& path,
                                  const DocumentOptions& options = {});
 // The document as JSON text (two-space indentation, a final newline); on failure empty text

@@ -111,7 +111,7 @@ TEST(Conventions, FailuresExitOneAndQuietKeepsOnlyErrors) {
 
   Outcome txt = Invoke({"convert", "a.obj", "b.txt"});
   EXPECT_EQ(txt.code, 1);
-  EXPECT_EQ(txt.err, "vorlan convert: \"b.txt\": convert writes .vscene or .glb files\n");
+  EXPECT_EQ(txt.err, "vorlan convert: \"b.txt\": convert writes .vscene, .vscb or .glb files\n");
 
   Outcome quiet = Invoke({"convert", "/nonexistent/a.vscene", "/nonexistent/b.glb", "-q"});
   EXPECT_EQ(quiet.code, 1);

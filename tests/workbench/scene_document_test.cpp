@@ -289,7 +289,7 @@ TEST_P(SceneDocumentErrors, NameFilePathAndExpectation) {
 INSTANTIATE_TEST_SUITE_P(
     Messages, SceneDocumentErrors,
     ::testing::Values(
-        BadDocument{R"({"version": 2})", "doc.vscene: version: expected 1, found 2"},
+        BadDocument{R"({"version": 3})", "doc.vscene: version: expected 1 or 2, found 3"},
         BadDocument{R"({"nodes": []})", "doc.vscene: version: expected the document version 1"},
         BadDocument{R"([1])", "doc.vscene: document: expected an object, found an array"},
         BadDocument{R"({"version": 1, "nodez": []})", "doc.vscene: nodez: unknown key"},

@@ -1,0 +1,225 @@
+#include "workbench/document_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "support/bytes.h"
+#include "support/file_io.h"
+#include "workbench/materials.h"
+#include "workbench/materials_document.h"
+#include "workbench/scene_document.h"
+
+namespace vorlan::workbench {
+namespace {
+
+namespace fs = std::filesystem;
+using host::Point3;
+
+const MaterialCodec kMaterials = MaterialDocumentCodec();
+
+class DocumentBufferTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("vorlan_buffer_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+
+  // A mesh with every per-face and per-vertex array, random values, odd sizes.
+  static void BuildScene(Scene& s, uint32_t faces, uint32_t seed = 1) {
+    std::minstd_rand rng(seed);
+    std::uniform_real_distribution<float> f(-100, 100);
+    host::Mesh m;
+    const uint32_t verts = faces / 2 + 3;
+    for (uint32_t i = 0; i < verts; ++i) m.verts.push_back({f(rng), f(rng), f(rng)});
+    for (uint32_t i = 0; i < faces; ++i)
+      m.faces.push_back({.v = {uint32_t(rng() % verts), uint32_t(rng() % verts), uint32_t(rng() % verts)},
+                         .smGroup = uint32_t(rng()),
+                         .matId = static_cast<uint16_t>(rng() % 7),
+                         .edgeVis = static_cast<uint8_t>(rng() % 8)});
+    for (int c : {0, 1, 3}) {
+      host::MapChannel& mc = m.Map(c);
+      for (uint32_t i = 0; i < verts + 5; ++i) mc.tverts.push_back({f(rng), f(rng), c == 3 ? f(rng) : 0.0f});
+      for (uint32_t i = 0; i < faces; ++i)
+        mc.tfaces.push_back(
+            {uint32_t(rng() % (verts + 5)), uint32_t(rng() % (verts + 5)), uint32_t(rng() % (verts + 5))});
+    }
+    for (uint32_t i = 0; i < 11; ++i) m.explicitNormals.push_back({f(rng), f(rng), f(rng)});
+    for (uint32_t i = 0; i < faces; ++i)
+      m.normalFaces.push_back({uint32_t(rng() % 11), uint32_t(rng() % 11), uint32_t(rng() % 11)});
+    for (uint32_t i = 0; i < verts; ++i) m.vertSel.push_back(rng() % 2);
+    for (uint32_t i = 0; i < faces; ++i) m.faceSel.push_back(rng() % 2);
+    auto object = std::make_shared<MeshObject>(std::move(m));
+    SceneNode& a = s.CreateNode("a");
+    a.SetObject(object);
+    s.CreateNode("instance", &a).SetObject(object);
+    auto small = std::make_shared<MeshObject>();
+    small->mesh.verts = {{1, 2, 3}};
+    s.CreateNode("small").SetObject(small);
+  }
+
+  static std::string Text(const Scene& s) {
+    std::string error;
+    std::string t = SceneDocumentText(s, error, {.materials = &kMaterials});
+    EXPECT_EQ(error, "");
+    return t;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(DocumentBufferTest, BothBinaryFormsReadBackTheSameSceneAsPlainJson) {
+  Scene original;
+  BuildScene(original, 3001);
+  const std::string plain = Text(original);
+  for (const char* name : {"scene.vscene", "scene.vscb"}) {
+    SCOPED_TRACE(name);
+    for (uint64_t threshold : {uint64_t(1), uint64_t(1000), kDefaultBufferThreshold}) {
+      ASSERT_TRUE(
+          SaveSceneDocument(original, File(name), {.materials = &kMaterials, .bufferThreshold = threshold}));
+      Scene back;
+      DocumentResult r = LoadSceneDocument(File(name), back, {.materials = &kMaterials});
+      ASSERT_TRUE(r) << r.error;
+      EXPECT_EQ(Text(back), plain);
+      // Instances stay one object.
+      EXPECT_EQ(back.FindNode("a")->GetObjectRef(), back.FindNode("instance")->GetObjectRef());
+    }
+  }
+  // The JSON of the split form stays small and readable: no array of the big mesh is in it.
+  std::vector<uint8_t> json;
+  ASSERT_TRUE(support::ReadWholeFile(File("scene.vscene"), json));
+  EXPECT_LT(json.size(), 4000u);
+  EXPECT_TRUE(fs::exists(File("scene.vbin")));
+}
+
+TEST_F(DocumentBufferTest, SmallScenesStayPlainVersionOneJson) {
+  Scene s;
+  auto box = std::make_shared<MeshObject>();
+  box->mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  box->mesh.faces = {{.v = {0, 1, 2}}};
+  s.CreateNode("box").SetObject(box);
+  ASSERT_TRUE(SaveSceneDocument(s, File("small.vscene"), {.materials = &kMaterials}));
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(File("small.vscene"), bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), Text(s));
+  EXPECT_FALSE(fs::exists(File("small.vbin")));
+}
+
+// Every damaged buffer is refused with the file and the JSON path named, and the scene is
+// left untouched.
+TEST_F(DocumentBufferTest, DamagedBuffersAreRefusedWholeWithPathNamedErrors) {
+  Scene original;
+  BuildScene(original, 40);
+  const DocumentOptions save{.materials = &kMaterials, .bufferThreshold = 1};
+  auto load = [&](const std::string& path) {
+    Scene s;
+    DocumentResult r = LoadSceneDocument(path, s, {.materials = &kMaterials});
+    EXPECT_EQ(s.NodeCount(), r ? s.NodeCount() : 1u);
+    return r;
+  };
+  auto expectError = [&](const std::string& path, const std::string& part) {
+    DocumentResult r = load(path);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find(part), std::string::npos) << r.error;
+  };
+
+  const std::string doc = File("d.vscene"), bin = File("d.vbin");
+  ASSERT_TRUE(SaveSceneDocument(original, doc, save));
+  std::vector<uint8_t> good;
+  ASSERT_TRUE(support::ReadWholeFile(bin, good));
+
+  // A buffer from another save of the document.
+  Scene other;
+  BuildScene(other, 40, 2);
+  ASSERT_TRUE(SaveSceneDocument(other, File("o.vscene"), save));
+  fs::copy_file(File("o.vbin"), bin, fs::copy_options::overwrite_existing);
+  expectError(doc, "d.vscene: buffer.id: ");
+
+  // Cut short.
+  ASSERT_TRUE(support::WriteFileAtomic(bin, std::span(good.data(), good.size() - 8)));
+  expectError(doc, "d.vscene: buffer.byteLength: ");
+
+  // Missing.
+  fs::remove(bin);
+  expectError(doc, "d.vscene: buffer.uri: ");
+
+  // A face index past the vertices: the first face's first vertex is at the start of the
+  // faces array, which follows the 23 vertices (276 bytes, padded to 280).
+  std::vector<uint8_t> bad = good;
+  support::ByteWriter::StoreU32(bad.data() + 32 + 280 + 12 * 3 + 4, 9999);
+  ASSERT_TRUE(support::WriteFileAtomic(bin, bad));
+  expectError(doc, "d.vscene: nodes[0].object.mesh.faces[3][1]: index 9999 is past the 23 vertices");
+
+  // A reference past the end of the buffer, and one of the wrong type, in the JSON.
+  ASSERT_TRUE(support::WriteFileAtomic(bin, good));
+  std::vector<uint8_t> jsonBytes;
+  ASSERT_TRUE(support::ReadWholeFile(doc, jsonBytes));
+  Json j = Json::parse(jsonBytes);
+  Json& verts = j["nodes"][0]["object"]["mesh"]["verts"];
+  verts["count"] = uint64_t(1) << 62;
+  ASSERT_TRUE(support::WriteFileAtomic(doc, j.dump()));
+  expectError(doc,
+              "nodes[0].object.mesh.verts: 4611686018427387904 elements of 12 bytes at offset 0 run past");
+  verts["count"] = 23;
+  verts["type"] = "u32x3";
+  ASSERT_TRUE(support::WriteFileAtomic(doc, j.dump()));
+  expectError(doc, "nodes[0].object.mesh.verts.type: expected \"f32x3\" elements, found \"u32x3\"");
+  j["version"] = 1;
+  verts["type"] = "f32x3";
+  ASSERT_TRUE(support::WriteFileAtomic(doc, j.dump()));
+  expectError(doc, "d.vscene: buffer: a document with a binary buffer has version 2");
+
+  // The single-file form: cut short, or its length field changed.
+  const std::string single = File("s.vscb");
+  ASSERT_TRUE(SaveSceneDocument(original, single, save));
+  std::vector<uint8_t> sb;
+  ASSERT_TRUE(support::ReadWholeFile(single, sb));
+  ASSERT_TRUE(support::WriteFileAtomic(single, std::span(sb.data(), sb.size() - 1)));
+  expectError(single, "cut short or extended");
+  std::vector<uint8_t> chunk = sb;
+  support::ByteWriter::StoreU64(chunk.data() + 16, uint64_t(1) << 40);
+  support::ByteWriter::StoreU64(chunk.data() + 8, chunk.size());
+  ASSERT_TRUE(support::WriteFileAtomic(single, chunk));
+  expectError(single, "the first chunk is not the document's JSON");
+  ASSERT_TRUE(support::WriteFileAtomic(single, sb));
+  EXPECT_TRUE(load(single).ok);
+}
+
+TEST_F(DocumentBufferTest, TexturePathsFollowTheDocumentsFolder) {
+  fs::create_directories(dir_ / "project" / "maps");
+  Scene s;
+  auto mtl = std::make_shared<StandardMtl>("wood");
+  mtl->SetMap(1, std::make_shared<BitmapTex>((dir_ / "project" / "maps" / "wood.png").string()));
+  mtl->SetMap(2, std::make_shared<BitmapTex>("/elsewhere/metal.png"));
+  SceneNode& n = s.CreateNode("n");
+  n.SetMtl(mtl);
+  ASSERT_TRUE(SaveSceneDocument(s, File("project/scene.vscene"), {.materials = &kMaterials}));
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(File("project/scene.vscene"), bytes));
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_NE(text.find("\"path\": \"maps/wood.png\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"path\": \"/elsewhere/metal.png\""), std::string::npos);
+
+  // Moved elsewhere and read from another working folder, the document finds its maps
+  // beside it.
+  fs::rename(dir_ / "project", dir_ / "moved");
+  const fs::path cwd = fs::current_path();
+  fs::current_path(fs::temp_directory_path());
+  Scene back;
+  DocumentResult r = LoadSceneDocument(File("moved/scene.vscene"), back, {.materials = &kMaterials});
+  fs::current_path(cwd);
+  ASSERT_TRUE(r) << r.error;
+  const host::Mtl* m = back.FindNode("n")->GetMtl();
+  EXPECT_EQ(m->GetSubTexmap(1)->GetMapFileName(), (dir_ / "moved" / "maps" / "wood.png").string());
+  EXPECT_EQ(m->GetSubTexmap(2)->GetMapFileName(), "/elsewhere/metal.png");
+}
+
+}  // namespace
+}  // namespace vorlan::workbench
