@@ -495,10 +495,6 @@ SceneNode& Scene::CreateNode(std::string name, SceneNode* parent) {
   return *n;
 }
 
-void Scene::Clear() {
-  while (!root_->children_.empty()) DeleteNode(*root_->children_.back());
-}
-
 void Scene::DeleteNode(SceneNode& node) {
   assert(!node.IsRootNode() && &node.GetScene() == this);
   std::vector<SceneNode*> subtree{&node};
@@ -535,6 +531,7 @@ void Scene::Clear() {
   animStart = 0;
   animEnd = 100 * 160;
   frameRate = 30;
+  ticksPerFrame = 160;
   currentTime = 0;
   activeViewCamera.clear();
 }

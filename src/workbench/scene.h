@@ -397,8 +397,6 @@ class Scene {
   // A new node appended as the last child of `parent` (null: the root). Precondition:
   // `parent` belongs to this scene. Names need not be unique.
   SceneNode& CreateNode(std::string name, SceneNode* parent = nullptr);
-  // Deletes every node but the root.
-  void Clear();
   // Deletes a node and its subtree. Parameter references to deleted nodes are cleared.
   // Precondition: `node` belongs to this scene and is not the root.
   void DeleteNode(SceneNode& node);

@@ -100,7 +100,8 @@ class Workbench : public host::Interface {
   void RenameNode(SceneNode& node, std::string name);
   // Deletes the nodes with their subtrees, after telling every listener which nodes go.
   void DeleteNodes(const std::vector<SceneNode*>& nodes);
-  void ResetScene();
+  // ResetScene (below, also the importers' service) empties the scene between its two
+  // notifications.
   void NewScene();
   // Replaces the scene with a document; the scene is only cleared when the document is
   // sound. Listeners hear the "before" and "after" notifications either way.

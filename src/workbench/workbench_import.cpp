@@ -20,8 +20,6 @@ bool IsKnownHelper(host::ClassId id) {
 
 }  // namespace
 
-void Workbench::ResetScene() { scene_.Clear(); }
-
 host::Node* Workbench::CreateNode(const std::string& name, host::Node* parent) {
   SceneNode* p = nullptr;
   if (parent) {

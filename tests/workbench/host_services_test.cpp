@@ -28,18 +28,6 @@ struct TimeRecorder : host::TimeChangeCallback {
   }
 };
 
-TEST_F(HostServicesTest, TicksPerFrameAndFrameRateAreOneSetting) {
-  wb.SetFrameRate(25);
-  EXPECT_EQ(wb.GetTicksPerFrame(), 192);
-  wb.SetTicksPerFrame(160);
-  EXPECT_EQ(wb.GetFrameRate(), 30);
-  // Values no host accepts change nothing.
-  wb.SetTicksPerFrame(0);
-  wb.SetFrameRate(-5);
-  EXPECT_EQ(wb.GetFrameRate(), 30);
-  wb.SetAnimRange({800, 320});
-  EXPECT_EQ(wb.GetAnimRange(), (host::Interval{320, 800}));
-}
 
 TEST_F(HostServicesTest, PlaybackStepsFramesAndWrapsAtTheRangeEnd) {
   TimeRecorder rec;

@@ -47,11 +47,11 @@ TEST(ImportServices, NodesTakeOnlyTheWorkbenchsOwnObjectsAndParents) {
   Scene scene, other;
   ScriptedUI ui;
   Workbench wb(scene, ui);
-  host::Node* a = wb.CreateNode("A", nullptr);
+  host::Node* a = wb.CreateNode("A", static_cast<host::Node*>(nullptr));
   host::Node* b = wb.CreateNode("B", a);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->GetParentNode(), a);
-  EXPECT_EQ(wb.CreateNode("C", &other.CreateNode("elsewhere")), nullptr);
+  EXPECT_EQ(wb.CreateNode("C", static_cast<host::Node*>(&other.CreateNode("elsewhere"))), nullptr);
   EXPECT_FALSE(a->SetObjectRef(std::make_shared<ForeignObject>()));
   auto shared = wb.CreateObject(host::kGeomObjectClass, host::kTriObjectClassId);
   EXPECT_TRUE(a->SetObjectRef(shared));
