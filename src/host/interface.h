@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -40,6 +41,25 @@ class Interface {
 
   // Grabs the active viewport; nullopt when there is none.
   virtual std::optional<ViewportImage> GrabViewport() = 0;
+
+  // Time, in ticks (kTicksPerSecond per second). The defaults describe a host at 30 frames
+  // per second with frames 0 to 100.
+  virtual Interval GetAnimRange() const { return {0, 100 * 160}; }
+  virtual void SetAnimRange(Interval /*range*/) {}
+  virtual int GetTicksPerFrame() const { return 160; }
+  // Sets the ticks per frame alone (the frame rate is not derived from it).
+  virtual void SetTicksPerFrame(int /*ticks*/) {}
+  virtual int GetFrameRate() const { return 30; }
+  // Sets the frame rate and the ticks per frame that follow from it.
+  virtual void SetFrameRate(int /*fps*/) {}
+  virtual TimeValue GetTime() const { return 0; }
+  virtual void SetTime(TimeValue /*t*/, bool /*redraw*/ = true) {}
+  // Asks the host to redraw its views.
+  virtual void RedrawViews(TimeValue /*t*/) {}
+
+  // A new controller of the given class (the nine keyframe classes, the PRS transform
+  // controller, ...), owned by the caller until handed to a node; null for an unknown class.
+  virtual std::unique_ptr<Control> CreateControl(ClassId /*id*/) { return nullptr; }
 
   // Runs the exporter of the given class on the scene.
   virtual bool ExportToFile(const std::string& path, ClassId exporter, bool suppressPrompts,

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/animatable.h"
+#include "host/control.h"
 #include "host/material.h"
 #include "host/object.h"
 
@@ -27,6 +28,11 @@ class Node : public Animatable {
   virtual Point3 GetObjOffsetPos() const = 0;
   virtual Quat GetObjOffsetRot() const = 0;
   virtual Point3 GetObjOffsetScale() const = 0;
+
+  // The node's transform controller (values relative to the parent); null for the root.
+  virtual Control* GetTMController() const { return nullptr; }
+  // The interval around `t` over which GetNodeTM stays the same.
+  virtual Interval NodeTMValidity(TimeValue /*t*/) const { return Interval::Forever(); }
 
   // The object as evaluated at a time (the top of the modifier stack), or null.
   virtual Object* EvalWorldState(TimeValue t) const = 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/animatable.h"
+#include "host/control.h"
 #include "host/mesh.h"
 
 namespace vorlan::host {
@@ -39,6 +40,11 @@ class Object : public Animatable {
 
   virtual std::optional<CameraState> EvalCameraState(TimeValue /*t*/) const { return std::nullopt; }
   virtual std::optional<LightState> EvalLightState(TimeValue /*t*/) const { return std::nullopt; }
+  // The interval around `t` over which the evaluated state (a camera's field of view, ...)
+  // stays the same.
+  virtual Interval ObjectValidity(TimeValue /*t*/) const { return Interval::Forever(); }
+  // A camera's field-of-view controller, or null when the field of view is not animated.
+  virtual Control* GetFOVController() const { return nullptr; }
 
   // Import services for objects the host created: the editable mesh of a triangle-mesh
   // object (null for others), a camera's and a light's settings (the light's kind stays

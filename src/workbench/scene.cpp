@@ -1,5 +1,7 @@
 #include "workbench/scene.h"
 
+#include "workbench/controllers.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -421,7 +423,9 @@ host::Box3 HelperObject::GetBoundingBox(host::TimeValue) const { return box ? *b
 // SceneNode
 
 SceneNode::SceneNode(Scene& scene, std::string name, SceneNode* parent, bool isRoot)
-    : scene_(scene), name_(std::move(name)), parent_(parent), isRoot_(isRoot) {}
+    : scene_(scene), name_(std::move(name)), parent_(parent), isRoot_(isRoot) {
+  if (!isRoot_) tmControl_ = std::make_shared<TransformControl>();
+}
 
 void SceneNode::SetObjectOffset(Point3 pos, host::Quat rot, Point3 scale) {
   offsetPos_ = pos;
@@ -438,8 +442,6 @@ host::Node* SceneNode::GetChildNode(int i) const {
   if (i < 0 || i >= NumberOfChildren()) return nullptr;
   return children_[static_cast<std::size_t>(i)];
 }
-
-host::Matrix3 SceneNode::GetNodeTM(host::TimeValue t) const { return track_ ? track_(t) : tm_; }
 
 bool SceneNode::Reparent(SceneNode* newParent) {
   if (isRoot_) return false;

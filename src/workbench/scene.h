@@ -30,6 +30,8 @@ namespace vorlan::workbench {
 
 class Scene;
 class SceneNode;
+class ControlBase;
+class TransformControl;
 
 // Application data chunks keyed by (owner class, owner super class, sub-ID).
 class AppDataStore {
@@ -188,13 +190,15 @@ class CameraObject : public SceneObject {
  public:
   explicit CameraObject(bool target = false);
 
-  std::optional<host::CameraState> EvalCameraState(host::TimeValue) const override {
-    return host::CameraState{.fov = fov, .isTarget = IsTarget()};
-  }
+  // The field of view comes from `fovControl` when it has keys, otherwise from `fov`.
+  std::optional<host::CameraState> EvalCameraState(host::TimeValue t) const override;
+  host::Interval ObjectValidity(host::TimeValue t) const override;
+  host::Control* GetFOVController() const override;
   host::Box3 GetBoundingBox(host::TimeValue) const override;
   bool IsTarget() const { return GetClassId() == host::kTargetCameraClassId; }
 
   float fov = 0.785398f;  // horizontal, radians
+  std::shared_ptr<ControlBase> fovControl;  // a float controller, or null
 };
 
 class LightObject : public SceneObject {
@@ -266,6 +270,13 @@ class SceneNode : public WithAppData<host::Node> {
   // Animation hook: when set, GetNodeTM(t) comes from the track.
   void SetTransformTrack(TransformTrack track) { track_ = std::move(track); }
   const TransformTrack& GetTransformTrack() const { return track_; }
+  // The transform controller (never null for nodes other than the root). While neither the
+  // node nor an ancestor has keys, the node stays at its static transform; otherwise its
+  // transform is the controller's local transform times the parent's, the channels without
+  // keys taking their part of the static transform relative to the parent's.
+  TransformControl* TMControl() const { return tmControl_.get(); }
+  // Whether the node's transform changes over time (keys or a track on it or an ancestor).
+  bool IsAnimated() const;
   void SetObjectOffset(host::Point3 pos, host::Quat rot, host::Point3 scale);
   void SetObject(std::shared_ptr<SceneObject> object) { object_ = std::move(object); }
   void SetMtl(std::shared_ptr<host::Mtl> mtl) { mtl_ = std::move(mtl); }
@@ -297,6 +308,8 @@ class SceneNode : public WithAppData<host::Node> {
   host::Point3 GetObjOffsetPos() const override { return offsetPos_; }
   host::Quat GetObjOffsetRot() const override { return offsetRot_; }
   host::Point3 GetObjOffsetScale() const override { return offsetScale_; }
+  host::Control* GetTMController() const override;
+  host::Interval NodeTMValidity(host::TimeValue t) const override;
   host::Object* EvalWorldState(host::TimeValue) const override { return object_.get(); }
   const void* GetObjectRef() const override { return object_.get(); }
   host::Mtl* GetMtl() const override { return mtl_.get(); }
@@ -316,6 +329,7 @@ class SceneNode : public WithAppData<host::Node> {
   bool selected_ = false;
   host::Matrix3 tm_;
   TransformTrack track_;
+  std::shared_ptr<TransformControl> tmControl_;
   host::Point3 offsetPos_{};
   host::Quat offsetRot_{};
   host::Point3 offsetScale_{1, 1, 1};
@@ -356,6 +370,9 @@ class Scene {
   // (empty: the default 3/4 view).
   host::TimeValue animStart = 0, animEnd = 100 * 160;
   int frameRate = 30;
+  // Ticks per frame, normally kTicksPerSecond / frameRate, but an importer may set it alone.
+  int ticksPerFrame = 160;
+  host::TimeValue currentTime = 0;
   std::string activeViewCamera;
 
  private:

@@ -67,6 +67,17 @@ class Workbench : public host::Interface {
   std::optional<host::ViewportImage> GrabViewport() override;
   bool ExportToFile(const std::string& path, host::ClassId exporter, bool suppressPrompts,
                     uint32_t options) override;
+  // Time (workbench_time.cpp): the scene's range, rate and current time.
+  host::Interval GetAnimRange() const override { return {scene_.animStart, scene_.animEnd}; }
+  void SetAnimRange(host::Interval range) override;
+  int GetTicksPerFrame() const override { return scene_.ticksPerFrame; }
+  void SetTicksPerFrame(int ticks) override;
+  int GetFrameRate() const override { return scene_.frameRate; }
+  void SetFrameRate(int fps) override;
+  host::TimeValue GetTime() const override { return scene_.currentTime; }
+  void SetTime(host::TimeValue t, bool redraw = true) override;
+  void RedrawViews(host::TimeValue t) override;
+  std::unique_ptr<host::Control> CreateControl(host::ClassId id) override;
 
  private:
   Scene& scene_;
