@@ -54,8 +54,6 @@ class Interface {
   virtual void SetFrameRate(int /*fps*/) {}
   virtual TimeValue GetTime() const { return 0; }
   virtual void SetTime(TimeValue /*t*/, bool /*redraw*/ = true) {}
-  // Asks the host to redraw its views.
-  virtual void RedrawViews(TimeValue /*t*/) {}
 
   // A new controller of the given class (the nine keyframe classes, the PRS transform
   // controller, ...), owned by the caller until handed to a node; null for an unknown class.
@@ -64,6 +62,21 @@ class Interface {
   // Runs the exporter of the given class on the scene.
   virtual bool ExportToFile(const std::string& path, ClassId exporter, bool suppressPrompts,
                             uint32_t options) = 0;
+
+  // A path as a plug-in names it (a log on drive C, a folder with backslashes) on this
+  // system. The default only turns backslashes into '/'.
+  virtual std::string MapHostPath(std::string path) const;
+
+  // Asks the host to draw its views again after the scene changed.
+  virtual void RedrawViews() {}
+
+  // ---- The host's progress display, with the user's cancel request.
+  virtual void ProgressStart(const std::string& /*title*/, bool /*cancellable*/) {}
+  virtual void ProgressUpdate(int /*percent*/) {}
+  virtual void ProgressEnd() {}
+  // Whether the user asked to cancel; SetCancel(false) withdraws the request.
+  virtual bool GetCancel() { return false; }
+  virtual void SetCancel(bool /*cancel*/) {}
 };
 
 }  // namespace vorlan::host

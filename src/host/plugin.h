@@ -40,8 +40,13 @@ class FileFormatPlugin : public Plugin {
   virtual void ShowAbout(Interface& ip) = 0;
 };
 
+// Options bit 0 of an export: the selected nodes only.
+inline constexpr uint32_t kExportSelected = 0x1;
+
 class SceneExport : public FileFormatPlugin {
  public:
+  // Whether the exporter honours the given option bits for extension `ext`.
+  virtual bool SupportsOptions(int /*ext*/, uint32_t /*options*/) { return false; }
   // Options bit 0: export the selected nodes only. Returns 1 on success, 0 on failure.
   virtual int DoExport(const char* name, Interface& ip, bool suppressPrompts, uint32_t options) = 0;
 };

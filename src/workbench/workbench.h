@@ -42,7 +42,7 @@ class Workbench : public host::Interface {
   // "c:/x.log", "C:x.log") land in the log folder, keeping their sub-folders but never
   // leaving the folder ("." and ".." are resolved within it); any other path only gets
   // '/' for '\'. Creates the log folder when the path is mapped into it.
-  std::string MapHostPath(std::string path) const;
+  std::string MapHostPath(std::string path) const override;
 
   // Fixed names make outputs reproducible (tests, build farms); empty: ask the system.
   void SetComputerName(std::string name) { computerName_ = std::move(name); }
@@ -76,7 +76,6 @@ class Workbench : public host::Interface {
   void SetFrameRate(int fps) override;
   host::TimeValue GetTime() const override { return scene_.currentTime; }
   void SetTime(host::TimeValue t, bool redraw = true) override;
-  void RedrawViews(host::TimeValue t) override;
   std::unique_ptr<host::Control> CreateControl(host::ClassId id) override;
 
  private:

@@ -21,13 +21,8 @@ void Workbench::SetFrameRate(int fps) {
   scene_.ticksPerFrame = std::max(1, host::kTicksPerSecond / fps);
 }
 
-void Workbench::SetTime(host::TimeValue t, bool redraw) {
-  scene_.currentTime = t;
-  if (redraw) RedrawViews(t);
-}
-
-// Views are drawn on demand (GrabViewport), so there is nothing to refresh.
-void Workbench::RedrawViews(host::TimeValue) {}
+// Views are drawn on demand (GrabViewport), so a redraw has nothing to refresh.
+void Workbench::SetTime(host::TimeValue t, bool) { scene_.currentTime = t; }
 
 std::unique_ptr<host::Control> Workbench::CreateControl(host::ClassId id) {
   return workbench::CreateControl(id);
