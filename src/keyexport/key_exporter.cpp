@@ -87,7 +87,8 @@ std::string LowerCaseExtension(std::string path) {
   std::size_t slash = path.find_last_of("\\/");
   std::size_t dot = path.rfind('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path;
-  std::transform(path.begin() + static_cast<std::ptrdiff_t>(dot), path.end(), path.begin() + static_cast<std::ptrdiff_t>(dot),
+  std::transform(path.begin() + static_cast<std::ptrdiff_t>(dot), path.end(),
+                 path.begin() + static_cast<std::ptrdiff_t>(dot),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return path;
 }
@@ -128,7 +129,8 @@ bool WriteManm(host::Interface& ip, const ExportChoice& choice,
   return complete;
 }
 
-int KeyExporter::Export(const std::string& fileName, host::Interface& ip, bool suppressPrompts, uint32_t options) {
+int KeyExporter::Export(const std::string& fileName, host::Interface& ip, bool suppressPrompts,
+                        uint32_t options) {
   const std::string cfg = support::NativePath(ip.GetPlugCfgDir() + "\\" + kConfigFileName);
   if (LoadConfig(cfg, choice_) != ConfigStatus::Ok) return 0;
   if (!choice_.selectedOnly && (options & host::kExportSelected)) choice_.selectedOnly = true;

@@ -58,23 +58,34 @@ uint32_t TypeOf(uint32_t digit, Kind kind) { return digit << (4 * static_cast<in
 
 bool Accepted(const host::Control* c, bool targetCamera) {
   if (!c || FindKeyframeClass(c->GetClassId())) return true;
-  return targetCamera && std::ranges::find(kTargetCameraClasses, c->GetClassId()) != std::end(kTargetCameraClasses);
+  return targetCamera &&
+         std::ranges::find(kTargetCameraClasses, c->GetClassId()) != std::end(kTargetCameraClasses);
 }
 
 // The variant alternative a key of this channel and kind must be.
 template <class K>
 bool Matches(uint32_t type) {
   using namespace manm;
-  if constexpr (std::is_same_v<K, host::LinearPoint3Key>) return type == kPosLinear;
-  else if constexpr (std::is_same_v<K, host::TCBPoint3Key>) return type == kPosTCB;
-  else if constexpr (std::is_same_v<K, host::BezPoint3Key>) return type == kPosBezier;
-  else if constexpr (std::is_same_v<K, host::LinearRotKey>) return type == kRotLinear;
-  else if constexpr (std::is_same_v<K, host::TCBRotKey>) return type == kRotTCB;
-  else if constexpr (std::is_same_v<K, host::BezQuatKey>) return type == kRotBezier;
-  else if constexpr (std::is_same_v<K, host::LinearScaleKey>) return type == kSclLinear;
-  else if constexpr (std::is_same_v<K, host::TCBScaleKey>) return type == kSclTCB;
-  else if constexpr (std::is_same_v<K, host::BezScaleKey>) return type == kSclBezier;
-  else return false;
+  if constexpr (std::is_same_v<K, host::LinearPoint3Key>)
+    return type == kPosLinear;
+  else if constexpr (std::is_same_v<K, host::TCBPoint3Key>)
+    return type == kPosTCB;
+  else if constexpr (std::is_same_v<K, host::BezPoint3Key>)
+    return type == kPosBezier;
+  else if constexpr (std::is_same_v<K, host::LinearRotKey>)
+    return type == kRotLinear;
+  else if constexpr (std::is_same_v<K, host::TCBRotKey>)
+    return type == kRotTCB;
+  else if constexpr (std::is_same_v<K, host::BezQuatKey>)
+    return type == kRotBezier;
+  else if constexpr (std::is_same_v<K, host::LinearScaleKey>)
+    return type == kSclLinear;
+  else if constexpr (std::is_same_v<K, host::TCBScaleKey>)
+    return type == kSclTCB;
+  else if constexpr (std::is_same_v<K, host::BezScaleKey>)
+    return type == kSclBezier;
+  else
+    return false;
 }
 
 // Copies a keyframe controller's keys in key order; returns the number written. Keys of
@@ -175,7 +186,8 @@ uint32_t SampleCameraFov(host::Interface& ip, host::Node& node, support::ByteWri
 
 }  // namespace
 
-void WalkChosenNodes(host::Node& root, const ExportChoice& choice, const std::function<bool(host::Node&)>& visit) {
+void WalkChosenNodes(host::Node& root, const ExportChoice& choice,
+                     const std::function<bool(host::Node&)>& visit) {
   std::function<bool(host::Node&, bool)> walk = [&](host::Node& parent, bool underSelected) {
     for (int i = 0; i < parent.NumberOfChildren(); ++i) {
       host::Node* child = parent.GetChildNode(i);

@@ -18,7 +18,8 @@ struct ExportChoice {
 
 // Visits the nodes an export writes, depth first below the root, children in order. A node
 // that is not chosen still has its children visited. `visit` returns false to stop.
-void WalkChosenNodes(host::Node& root, const ExportChoice& choice, const std::function<bool(host::Node&)>& visit);
+void WalkChosenNodes(host::Node& root, const ExportChoice& choice,
+                     const std::function<bool(host::Node&)>& visit);
 
 // Whether a node's object at time 0 is one of the host's cameras.
 bool IsCamera(const host::Node& node);

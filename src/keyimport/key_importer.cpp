@@ -77,7 +77,8 @@ int KeyImporter::Import(const std::string& fileName, host::Interface& ip) {
   if (LoadConfig(cfg, config_) != ConfigStatus::Ok) return 0;
 
   const std::string logPath = ip.MapHostPath("C:\\keyImport.log");
-  support::LogParams params{logPath.c_str(), "Log for KeyImport:\n\n\n", support::kLogCreate, support::kLogEnabled};
+  support::LogParams params{logPath.c_str(), "Log for KeyImport:\n\n\n", support::kLogCreate,
+                            support::kLogEnabled};
   support::LogOpen(&params);
   ip.ProgressStart("Importing Manm...", false);
   ip.ProgressUpdate(0);
@@ -100,8 +101,10 @@ int KeyImporter::Import(const std::string& fileName, host::Interface& ip) {
   heap_.ReleaseMemMgr();
   ip.ProgressUpdate(100);
   ip.ProgressEnd();
-  if (ok) support::LogWriteLine("Import done.", support::LOG_INFO);
-  else support::LogWriteLine("Import failed!", support::LOG_ERROR);
+  if (ok)
+    support::LogWriteLine("Import done.", support::LOG_INFO);
+  else
+    support::LogWriteLine("Import failed!", support::LOG_ERROR);
   support::LogClose();
   SaveConfig(cfg, config_);
   ip.RedrawViews();

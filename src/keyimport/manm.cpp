@@ -179,9 +179,7 @@ void WriteKey(ByteWriter& w, const CameraKey& k) {
   w.F32(k.fov);
 }
 
-void LoadKey(const uint8_t* p, host::LinearPoint3Key& k) {
-  k = {LoadTime(p), 0, LoadP3(p + 4)};
-}
+void LoadKey(const uint8_t* p, host::LinearPoint3Key& k) { k = {LoadTime(p), 0, LoadP3(p + 4)}; }
 void LoadKey(const uint8_t* p, host::TCBPoint3Key& k) {
   k = {LoadTime(p), 0, LoadP3(p + 4), LoadTcb(p + 16)};
 }

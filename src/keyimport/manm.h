@@ -68,7 +68,7 @@ void WriteRecordHead(support::ByteWriter& w, const RecordHead& h, const std::str
 // The head alone into 52 bytes (for patching after the keys are known).
 void StoreRecordHead(uint8_t* out, const RecordHead& h);
 
-FileHeader LoadHeader(const uint8_t* p);     // 16 bytes
+FileHeader LoadHeader(const uint8_t* p);      // 16 bytes
 RecordHead LoadRecordHead(const uint8_t* p);  // 52 bytes
 
 // The size a record occupies: head, name with terminator and the key blocks.

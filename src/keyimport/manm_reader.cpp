@@ -55,7 +55,7 @@ bool ManmBuffer::Load(host::Interface& ip, const std::string& path) {
   Release();
   if (path.empty()) return false;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st{};
+  struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     if (fd >= 0) ::close(fd);
     std::string text = Format("Can't open file: %s\n", path);
@@ -152,8 +152,8 @@ bool FillKeys(host::IKeyControl& keys, ManmBuffer& buffer, uint32_t n, uint32_t 
 
 // Reads one channel's keys onto the node. False ends the parse: a type outside the table
 // with keys, or a key block that the file does not hold.
-bool ReadChannel(host::Interface& ip, host::Node& node, ManmBuffer& buffer, const ChannelText& ch, uint32_t type,
-                 uint32_t n) {
+bool ReadChannel(host::Interface& ip, host::Node& node, ManmBuffer& buffer, const ChannelText& ch,
+                 uint32_t type, uint32_t n) {
   int kind = -1;
   for (int k = 0; k < 3; ++k)
     if (ch.types[k] == type) kind = k;
@@ -215,9 +215,10 @@ void ApplyTiming(host::Interface& ip, const manm::RecordHead& h) {
   host::Interval range = ip.GetAnimRange();
   ip.SetAnimRange({std::min(range.start, h.animStart), std::max(range.end, h.animEnd)});
   if (ip.GetTicksPerFrame() == h.ticksPerFrame) return;
-  host::Answer a = ip.UI().MessageBox(
-      {"The FPS of imported animation is not the same as current Max's FPS.\nDo you want to set Max to new FPS?",
-       "Key Import", host::Buttons::YesNo, host::Icon::Question});
+  host::Answer a =
+      ip.UI().MessageBox({"The FPS of imported animation is not the same as current Max's FPS.\nDo you want "
+                          "to set Max to new FPS?",
+                          "Key Import", host::Buttons::YesNo, host::Icon::Question});
   if (a != host::Answer::Yes) return;
   ip.SetFrameRate(h.frameRate);
   ip.SetTicksPerFrame(h.ticksPerFrame);
@@ -232,7 +233,8 @@ RecordResult ReadRecord(host::Interface& ip, ManmBuffer& buffer, host::TimeValue
   if (buffer.Remaining() > manm::kRecordHeadSize) {
     const uint8_t* name = buffer.Data() + start + manm::kRecordHeadSize;
     const void* zero = std::memchr(name, 0, buffer.Remaining() - manm::kRecordHeadSize);
-    nameLength = zero ? static_cast<std::size_t>(static_cast<const uint8_t*>(zero) - name) : buffer.Remaining();
+    nameLength =
+        zero ? static_cast<std::size_t>(static_cast<const uint8_t*>(zero) - name) : buffer.Remaining();
   }
   const uint8_t* p = buffer.Take(manm::kRecordHeadSize + nameLength + 1);
   if (!p) return RecordResult::Fail;
@@ -254,7 +256,8 @@ RecordResult ReadRecord(host::Interface& ip, ManmBuffer& buffer, host::TimeValue
   // the size is plausible): key data is never taken for a record head.
   auto next = [&] {
     std::size_t minimum = buffer.Pos() - start;
-    if (head.size >= minimum && head.size <= buffer.Size() - start) buffer.SetManmPtr(start + head.size, false);
+    if (head.size >= minimum && head.size <= buffer.Size() - start)
+      buffer.SetManmPtr(start + head.size, false);
   };
 
   host::Node* node = ip.GetINodeByName(name);
@@ -270,9 +273,10 @@ RecordResult ReadRecord(host::Interface& ip, ManmBuffer& buffer, host::TimeValue
   for (int c = 0; c < 3; ++c)
     if (!ReadChannel(ip, *node, buffer, kChannelTexts[c], types[c], counts[c])) return RecordResult::Fail;
   if (head.numCam != 0) {
-    support::LogFormat(LOG_WARNING, "CamKeys: CURRENTLY NOT SUPPORTED, number: %d\n", static_cast<int>(head.numCam));
-    ip.UI().MessageBox(
-        {"Can't import Camera keys. See C:\\keyImport.log", "Info", host::Buttons::Ok, host::Icon::Information});
+    support::LogFormat(LOG_WARNING, "CamKeys: CURRENTLY NOT SUPPORTED, number: %d\n",
+                       static_cast<int>(head.numCam));
+    ip.UI().MessageBox({"Can't import Camera keys. See C:\\keyImport.log", "Info", host::Buttons::Ok,
+                        host::Icon::Information});
   }
   next();
   return RecordResult::Next;
@@ -290,7 +294,8 @@ bool ParseManm(host::Interface& ip, ManmBuffer& buffer) {
   if (!h) return false;
   const manm::FileHeader header = manm::LoadHeader(h);
   if (header.version < 2) {
-    ShowError(ip, "Old file version. It's not supported, but it could be if you really need it.\nCall Orvel.");
+    ShowError(ip,
+              "Old file version. It's not supported, but it could be if you really need it.\nCall Orvel.");
     return false;
   }
   support::LogFormat(LOG_INFO, "Number of animated objects: %d\n", static_cast<int>(header.recordCount));

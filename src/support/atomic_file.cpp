@@ -31,8 +31,10 @@ bool AtomicFile::Flush() {
   while (!failed_ && done < buffer_.size()) {
     ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) failed_ = true;
-    else done += static_cast<std::size_t>(n);
+    if (n <= 0)
+      failed_ = true;
+    else
+      done += static_cast<std::size_t>(n);
   }
   buffer_.clear();
   return !failed_;

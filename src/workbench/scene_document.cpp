@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "support/file_io.h"
+#include "workbench/document_animation.h"
 #include "workbench/document_json.h"
 #include "workbench/document_objects.h"
 
@@ -42,6 +43,7 @@ struct NodeDesc {
   AppDataStore appData;
   std::shared_ptr<SceneObject> object;
   std::shared_ptr<host::Mtl> mtl;
+  std::optional<ControllerDesc> controller;
   std::vector<NodeDesc> children;
 };
 
@@ -131,7 +133,8 @@ class Reader {
 
   std::optional<uint32_t> hostVersion;
   std::optional<host::TimeValue> animStart, animEnd;
-  std::optional<int> frameRate;
+  std::optional<int> frameRate, ticksPerFrame;
+  std::optional<host::TimeValue> time;
   std::optional<std::string> activeView;
   std::map<std::string, host::SceneProperty> properties;
   std::vector<NodeDesc> roots;
@@ -140,7 +143,7 @@ class Reader {
  private:
   void ReadAnimation(const Json& j) {
     Object(j, "animation");
-    OnlyKeys(j, "animation", {"start", "end", "frameRate"});
+    OnlyKeys(j, "animation", {"start", "end", "frameRate", "ticksPerFrame", "time"});
     if (const Json* s = Find(j, "start")) animStart = Int(*s, "animation.start");
     if (const Json* e = Find(j, "end")) animEnd = Int(*e, "animation.end");
     if (const Json* f = Find(j, "frameRate")) {
@@ -149,6 +152,11 @@ class Reader {
       if (*frameRate <= 0 || host::kTicksPerSecond % *frameRate != 0)
         Fail("animation.frameRate", "expected a frame rate that divides 4800 ticks per second");
     }
+    if (const Json* t = Find(j, "ticksPerFrame")) {
+      ticksPerFrame = Int(*t, "animation.ticksPerFrame");
+      if (*ticksPerFrame <= 0) Fail("animation.ticksPerFrame", "expected a positive number of ticks");
+    }
+    if (const Json* t = Find(j, "time")) time = Int(*t, "animation.time");
   }
 
   void ReadProperties(const Json& j) {
@@ -212,7 +220,7 @@ class Reader {
     Object(j, path);
     OnlyKeys(j, path,
              {"name", "selected", "transform", "objectOffset", "userProps", "appData", "material", "object",
-              "children"});
+              "controller", "children"});
     NodeDesc n;
     const Json* name = Find(j, "name");
     if (!name) Fail(path, "expected the node's \"name\"");
@@ -225,6 +233,7 @@ class Reader {
     if (const Json* a = Find(j, "appData")) ReadAppData(*a, Key(path, "appData"), n.appData);
     if (const Json* m = Find(j, "material")) n.mtl = MaterialRef(*m, Key(path, "material"));
     if (const Json* o = Find(j, "object")) n.object = ObjectRef(*o, Key(path, "object"));
+    if (const Json* c = Find(j, "controller")) n.controller = ReadNodeController(*c, Key(path, "controller"));
     if (const Json* c = Find(j, "children")) {
       std::string cp = Key(path, "children");
       Array(*c, cp);
@@ -291,6 +300,7 @@ void Build(const NodeDesc& d, SceneNode* parent, Scene& scene) {
   n.appData = d.appData;
   n.SetObject(d.object);
   n.SetMtl(d.mtl);
+  if (d.controller) ApplyNodeController(*d.controller, n);
   for (const auto& c : d.children) Build(c, &n, scene);
 }
 
@@ -324,7 +334,12 @@ DocumentResult ParseSceneDocument(std::string_view text, Scene& scene, std::stri
     if (reader.hostVersion) scene.hostVersion = *reader.hostVersion;
     if (reader.animStart) scene.animStart = *reader.animStart;
     if (reader.animEnd) scene.animEnd = *reader.animEnd;
-    if (reader.frameRate) scene.frameRate = *reader.frameRate;
+    if (reader.frameRate) {
+      scene.frameRate = *reader.frameRate;
+      scene.ticksPerFrame = host::kTicksPerSecond / *reader.frameRate;
+    }
+    if (reader.ticksPerFrame) scene.ticksPerFrame = *reader.ticksPerFrame;
+    if (reader.time) scene.currentTime = *reader.time;
     if (reader.activeView) scene.activeViewCamera = *reader.activeView;
     for (auto& [k, v] : reader.properties) scene.properties[k] = v;
     for (const auto& root : reader.roots) Build(root, nullptr, scene);
@@ -410,6 +425,7 @@ class Writer {
         j["object"] = id->second;
       }
     }
+    if (auto c = WriteNodeController(n)) j["controller"] = std::move(*c);
     if (n.NumberOfChildren() > 0) {
       Json children = Json::array();
       for (const SceneNode* c : n.Children()) children.push_back(Node(*c, depth + 1));
@@ -482,6 +498,9 @@ std::string SceneDocumentText(const Scene& scene, std::string& error, const Docu
     Writer w(scene);
     Json doc = {{"version", kSceneDocumentVersion}, {"hostVersion", scene.hostVersion}};
     doc["animation"] = {{"start", scene.animStart}, {"end", scene.animEnd}, {"frameRate", scene.frameRate}};
+    if (scene.frameRate <= 0 || scene.ticksPerFrame != host::kTicksPerSecond / scene.frameRate)
+      doc["animation"]["ticksPerFrame"] = scene.ticksPerFrame;
+    if (scene.currentTime != 0) doc["animation"]["time"] = scene.currentTime;
     if (!scene.activeViewCamera.empty()) doc["activeView"] = scene.activeViewCamera;
     if (!scene.properties.empty()) {
       Json props = Json::object();

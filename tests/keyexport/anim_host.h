@@ -68,9 +68,10 @@ inline void BuildAnimatedScene(workbench::Scene& scene) {
   auto& linear = scene.CreateNode("linear");
   linear.GetTMController()->SetPositionController(Keyed<LinearPoint3Key>(
       kLinearPositionClassId, {{0, 0, {0, 0, 0}}, {480, 0, {10, 5, -2}}, {1600, 0, {3, 3, 3}}}));
-  linear.GetTMController()->SetRotationController(Keyed<LinearRotKey>(
-      kLinearRotationClassId,
-      {{0, 0, {}}, {800, 0, QuatFromAngAxis({{0, 0, 1}, 1.2f})}, {1600, 0, QuatFromAngAxis({{1, 0, 0}, 0.5f})}}));
+  linear.GetTMController()->SetRotationController(
+      Keyed<LinearRotKey>(kLinearRotationClassId, {{0, 0, {}},
+                                                   {800, 0, QuatFromAngAxis({{0, 0, 1}, 1.2f})},
+                                                   {1600, 0, QuatFromAngAxis({{1, 0, 0}, 0.5f})}}));
   linear.GetTMController()->SetScaleController(
       Keyed<LinearScaleKey>(kLinearScaleClassId, {{0, 0, {{1, 1, 1}, {}}}, {960, 0, {{2, 0.5f, 1}, {}}}}));
 
@@ -85,7 +86,8 @@ inline void BuildAnimatedScene(workbench::Scene& scene) {
                                              {640, 0, {{0, 1, 0}, 2.5f}, {0.2f, 0, 0, 0.5f, 0.5f}},
                                              {1280, 0, {{0, 0, 1}, 4.0f}, {}}}));
   tcb.GetTMController()->SetScaleController(Keyed<TCBScaleKey>(
-      kTCBScaleClassId, {{0, 0, {{1, 1, 1}, {}}, {}}, {640, 0, {{1.5f, 1.5f, 1.5f}, {}}, {0, 0, 0.5f, 0, 0}}}));
+      kTCBScaleClassId,
+      {{0, 0, {{1, 1, 1}, {}}, {}}, {640, 0, {{1.5f, 1.5f, 1.5f}, {}}, {0, 0, 0.5f, 0, 0}}}));
 
   auto& bezier = scene.CreateNode("bezier");
   BezPoint3Key b0, b1, b2;
@@ -118,8 +120,7 @@ inline void BuildAnimatedScene(workbench::Scene& scene) {
   fov->keys = {{320, 0, 0.8f}, {960, 0, 1.1f}};
   cam->fovControl = fov;
   camera.SetObject(cam);
-  camera.GetTMController()->SetPositionController(
-      Keyed<BezPoint3Key>(kBezierPositionClassId, {b0, b1}));
+  camera.GetTMController()->SetPositionController(Keyed<BezPoint3Key>(kBezierPositionClassId, {b0, b1}));
   camera.GetTMController()->SetRotationController(workbench::CreateControl(kLookAtRotationClassId));
 }
 

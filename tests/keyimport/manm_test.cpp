@@ -1,10 +1,10 @@
 // The .manm layouts byte by byte. Expected bytes are written as little-endian words worked
 // out by hand (1.0f = 0x3F800000, 0.5f = 0x3F000000, -2.0f = 0xC0000000, ...).
+#include "keyimport/manm.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
-
-#include "keyimport/manm.h"
 
 namespace vorlan::manm {
 namespace {
@@ -54,9 +54,10 @@ TEST(ManmLayout, PositionAndScaleKeys) {
   bez.outTan = {0, 0, 3};
   bez.inLength = {0.5f, 0.5f, 0.5f};
   bez.outLength = {0.25f, 1, 0.25f};
-  CheckLayout(bez,
-              {4800, 0x80000401, kOne, 0, 0, 0, kTwo, 0, 0, 0, kThree, kHalf, kHalf, kHalf, kQuarter, kOne, kQuarter},
-              68, bezBack);
+  CheckLayout(
+      bez,
+      {4800, 0x80000401, kOne, 0, 0, 0, kTwo, 0, 0, 0, kThree, kHalf, kHalf, kHalf, kQuarter, kOne, kQuarter},
+      68, bezBack);
   EXPECT_EQ(bezBack, bez);
 
   // Scale keys are the position layouts with the factors; the axes come back as identity.
@@ -69,8 +70,9 @@ TEST(ManmLayout, PositionAndScaleKeys) {
   EXPECT_EQ(sTcbBack, sTcb);
   host::BezScaleKey sBez, sBezBack;
   sBez.flags = 1;
-  CheckLayout(sBez, {0, 1, kOne, kOne, kOne, 0, 0, 0, 0, 0, 0, 0x3EAAAAAB, 0x3EAAAAAB, 0x3EAAAAAB, 0x3EAAAAAB,
-                     0x3EAAAAAB, 0x3EAAAAAB},
+  CheckLayout(sBez,
+              {0, 1, kOne, kOne, kOne, 0, 0, 0, 0, 0, 0, 0x3EAAAAAB, 0x3EAAAAAB, 0x3EAAAAAB, 0x3EAAAAAB,
+               0x3EAAAAAB, 0x3EAAAAAB},
               KeySize(Channel::Scale, kSclBezier), sBezBack);
   EXPECT_EQ(sBezBack, sBez);
 }
@@ -83,7 +85,8 @@ TEST(ManmLayout, RotationAndCameraKeys) {
 
   // TCB rotation: the angle comes before the axis.
   host::TCBRotKey tcb{2, 0, {{0, 1, 0}, 3}, {1, 0, 0, 0, 0.5f}}, tcbBack;
-  CheckLayout(tcb, {2, kThree, 0, kOne, 0, kOne, 0, 0, 0, kHalf}, KeySize(Channel::Rotation, kRotTCB), tcbBack);
+  CheckLayout(tcb, {2, kThree, 0, kOne, 0, kOne, 0, 0, 0, kHalf}, KeySize(Channel::Rotation, kRotTCB),
+              tcbBack);
   EXPECT_EQ(tcbBack, tcb);
 
   host::BezQuatKey bez{3, 0xABCD, {1, 0, 0, 0}}, bezBack;
@@ -91,7 +94,8 @@ TEST(ManmLayout, RotationAndCameraKeys) {
   EXPECT_EQ(bezBack, bez);
 
   CameraOrientationKey ori{4, {0, 1, 0}, {0, 0, -1}}, oriBack;
-  CheckLayout(ori, {4, 0, kOne, 0, 0, 0, kMinusOne}, KeySize(Channel::Rotation, kRotCameraOrientation), oriBack);
+  CheckLayout(ori, {4, 0, kOne, 0, 0, 0, kMinusOne}, KeySize(Channel::Rotation, kRotCameraOrientation),
+              oriBack);
   EXPECT_EQ(oriBack, ori);
   CameraKey cam{5, 0.5f}, camBack;
   CheckLayout(cam, {5, kHalf}, kCameraKeySize, camBack);

@@ -6,6 +6,7 @@
 
 #include "workbench/controllers.h"
 #include "workbench/scene.h"
+#include "workbench/scene_document.h"
 #include "workbench/user_interface.h"
 #include "workbench/workbench.h"
 
@@ -185,6 +186,67 @@ TEST(Controllers, WorkbenchClockAndCameraFieldOfView) {
   cam.fovControl = fov;
   EXPECT_NEAR(cam.EvalCameraState(50)->fov, 0.75f, kTol);
   EXPECT_EQ(cam.ObjectValidity(100), (Interval{100, Interval::Forever().end}));
+}
+
+TEST(AnimationDocument, ControllersKeysAndClockReadBackBitForBit) {
+  Scene a;
+  a.animStart = -320;
+  a.animEnd = 9600;
+  a.frameRate = 25;
+  a.ticksPerFrame = 160;  // set apart from the rate, as an import may leave it
+  a.currentTime = 480;
+  auto& n = a.CreateNode("n");
+  auto pos = std::make_unique<BezierPositionControl>(host::kBezierPositionClassId, host::kCtrlPositionClass);
+  host::BezPoint3Key k;
+  k.time = 160;
+  k.flags = 0x80000401;
+  k.val = {0.1f, -1e-30f, 3.4e38f};
+  k.inTan = {std::nextafter(1.0f, 2.0f), 0, -0.0f};
+  pos->keys = {k};
+  n.GetTMController()->SetPositionController(std::move(pos));
+  auto rot = std::make_unique<TCBRotationControl>(host::kTCBRotationClassId, host::kCtrlRotationClass);
+  rot->keys = {{0, 7, {{0, 0, 1}, 12.5f}, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}}};
+  n.GetTMController()->SetRotationController(std::move(rot));
+  n.GetTMController()->SetScaleController(CreateControl(host::kScaleExpressionClassId));
+  auto& bone = a.CreateNode("bone", &n);
+  bone.TMControl()->SetClassId({0x9154, 0});
+  auto& camNode = a.CreateNode("cam");
+  auto cam = std::make_shared<CameraObject>();
+  auto fov = std::make_shared<LinearFloatControl>(host::kLinearFloatClassId, host::kCtrlFloatClass);
+  fov->keys = {{0, 0, 0.7f}, {160, 0, 1.3f}};
+  cam->fovControl = fov;
+  camNode.SetObject(cam);
+
+  std::string error;
+  std::string text = SceneDocumentText(a, error);
+  ASSERT_TRUE(error.empty()) << error;
+  Scene b;
+  auto r = ParseSceneDocument(text, b);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(b.animStart, -320);
+  EXPECT_EQ(b.ticksPerFrame, 160);
+  EXPECT_EQ(b.frameRate, 25);
+  EXPECT_EQ(b.currentTime, 480);
+  auto* bn = b.FindNode("n");
+  auto* keys = bn->GetTMController()->GetPositionController()->GetKeyControl();
+  ASSERT_EQ(keys->GetNumKeys(), 1);
+  EXPECT_EQ(*keys->GetKeyAs<host::BezPoint3Key>(0), k);
+  EXPECT_TRUE(std::signbit(keys->GetKeyAs<host::BezPoint3Key>(0)->inTan.z));
+  EXPECT_EQ(*bn->GetTMController()->GetRotationController()->GetKeyControl()->GetKeyAs<host::TCBRotKey>(0),
+            (host::TCBRotKey{0, 7, {{0, 0, 1}, 12.5f}, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}}));
+  EXPECT_EQ(bn->GetTMController()->GetScaleController()->GetClassId(), host::kScaleExpressionClassId);
+  EXPECT_EQ(b.FindNode("bone")->GetTMController()->GetClassId(), (host::ClassId{0x9154, 0}));
+  auto* bcam = dynamic_cast<CameraObject*>(b.FindNode("cam")->ObjectPtr().get());
+  EXPECT_NEAR(bcam->EvalCameraState(80)->fov, 1.0f, kTol);
+  EXPECT_EQ(SceneDocumentText(b, error), text);
+
+  // A controller of the wrong channel is refused with its path.
+  Scene c;
+  auto bad = ParseSceneDocument(
+      R"({"version": 1, "nodes": [{"name": "x", "controller": {"position": {"class": [8195, 0]}}}]})", c,
+      "d");
+  EXPECT_FALSE(bad.ok);
+  EXPECT_EQ(bad.error, "d: nodes[0].controller.position.class: expected a controller class of this channel");
 }
 
 }  // namespace
