@@ -152,11 +152,13 @@ std::vector<uint8_t> EncodeTga(const Image& image) {
   w.U16(static_cast<uint16_t>(image.height));
   w.U8(32);
   w.U8(8);  // eight alpha bits, bottom-left origin
+  std::size_t at = out.size();
+  out.resize(at + std::size_t(image.width) * image.height * 4);
   for (int row = 0; row < image.height; ++row)
-    for (int x = 0; x < image.width; ++x) {
+    for (int x = 0; x < image.width; ++x, at += 4) {
       std::size_t o = image.Offset(x, row);
-      w.Bytes(image.pixels.data() + o, 3);
-      w.U8(image.HasAlpha() ? image.alpha[o] : 0xFF);
+      std::copy_n(image.pixels.data() + o, 3, out.data() + at);
+      out[at + 3] = image.HasAlpha() ? image.alpha[o] : 0xFF;
     }
   return out;
 }

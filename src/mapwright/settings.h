@@ -41,6 +41,12 @@ struct Settings {
   friend bool operator==(const Settings&, const Settings&) = default;
 };
 
+// The window may not be made smaller than 540 x 745 pixels.
+inline void ClampWindowSize(int& width, int& height) {
+  width = width < kMinWindowWidth ? kMinWindowWidth : width;
+  height = height < kMinWindowHeight ? kMinWindowHeight : height;
+}
+
 std::vector<uint8_t> EncodeSettings(const Settings& s);
 
 enum class SettingsRead { Ok, OtherVersion };

@@ -1,7 +1,5 @@
 #include "mapwright/utility.h"
 
-#include <algorithm>
-
 namespace vorlan::mapwright {
 
 const host::StringTable& MapwrightStrings() {
@@ -46,8 +44,9 @@ void MapwrightUtility::CloseWindow(int left, int top, int width, int height) {
   session_.reset();
   settings_.windowLeft = left;
   settings_.windowTop = top;
-  settings_.windowWidth = std::max(width, kMinWindowWidth);
-  settings_.windowHeight = std::max(height, kMinWindowHeight);
+  ClampWindowSize(width, height);
+  settings_.windowWidth = width;
+  settings_.windowHeight = height;
 }
 
 MapwrightUtility& TheMapwrightUtility() {
