@@ -45,7 +45,7 @@ struct Properties {
   bool itemEnabled = true, descriptionEnabled = true, framesEnabled = true, colourEnabled = true;
 };
 
-class ShotEditorWindow : public host::TimeChangeCallback {
+class ShotEditorWindow final : public host::TimeChangeCallback {
  public:
   // Opens the window: fills the "Item" list, registers for the scene's notifications and
   // the time. The state (kept rows, last files) belongs to the utility and outlives it.

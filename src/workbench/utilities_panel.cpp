@@ -6,7 +6,7 @@
 
 namespace vorlan::workbench {
 
-class UtilitiesPanel::Page : public host::RollupPage {
+class UtilitiesPanel::Page final : public host::RollupPage {
  public:
   Page(UtilitiesPanel& panel, const host::DialogModel& model, host::RollupHandler& handler)
       : panel_(panel), model_(model), handler_(handler) {}
