@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
@@ -42,6 +43,15 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
       ui_(this),
       scene_(std::make_unique<workbench::Scene>()) {
   setObjectName("mainWindow");
+  // The host may change the pages from a plug-in call's thread: the panel is redrawn on
+  // this one, once no call runs.
+  ui_.SetRollupsHandler([this] {
+    QMetaObject::invokeMethod(
+        this, [this] { RollupsChanged(); }, Qt::QueuedConnection);
+  });
+  ui_.SetCancelHandler([this] {
+    if (workbench_) workbench_->RequestCancel();
+  });
   workbench_ = std::make_unique<workbench::Workbench>(*scene_, ui_);
   if (!options_.pluginDir.empty()) plugins_.LoadFolder(options_.pluginDir);
   workbench_->SetPlugins(&plugins_);
@@ -85,7 +95,12 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
   statusBar()->showMessage(QString("%1 plug-in classes loaded").arg(plugins_.classes().size()));
 }
 
-MainWindow::~MainWindow() { playTimer_->stop(); }
+MainWindow::~MainWindow() {
+  playTimer_->stop();
+  ui_.SetRollupsHandler(nullptr);
+  // The open utility ends while the window can still show its last questions.
+  workbench_->Utilities().Close();
+}
 
 void MainWindow::BuildDocks() {
   auto* sceneDock = new QDockWidget("Scene", this);
@@ -106,11 +121,21 @@ void MainWindow::BuildDocks() {
   v->addWidget(new QLabel(kUtilityCategory, panel));
   utilities_ = new QListWidget(panel);
   utilities_->setObjectName("utilities");
+  utilities_->setMaximumHeight(120);
   for (const workbench::LoadedClass* c : plugins_.BySuperClass(host::kUtilityClass))
     if (c->category == kUtilityCategory) utilities_->addItem(QString::fromStdString(c->className));
   v->addWidget(utilities_);
   if (utilities_->count() == 0) v->addWidget(new QLabel("No utility plug-ins loaded.", panel));
+  rollups_ = new RollupPanel([this](host::RollupPage* page, const host::DialogModel& values,
+                                    int id) { PressRollup(page, values, id); },
+                             panel);
+  auto* scroll = new QScrollArea(panel);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidget(rollups_);
+  v->addWidget(scroll, 1);
   utilDock->setWidget(panel);
+  utilitiesDock_ = utilDock;
   addDockWidget(Qt::RightDockWidgetArea, utilDock);
   resizeDocks({sceneDock, utilDock}, {260, 220}, Qt::Horizontal);
   connect(utilities_, &QListWidget::itemActivated, this,
@@ -266,6 +291,8 @@ int MainWindow::RunPluginCall(const std::function<int()>& call) {
   // keeps running here. The window itself takes no input meanwhile.
   centralWidget()->setEnabled(false);
   menuBar()->setEnabled(false);
+  utilitiesDock_->setEnabled(false);
+  callRunning_ = true;
   std::atomic<int> result{0};
   QEventLoop loop;
   std::thread worker([&] {
@@ -278,8 +305,11 @@ int MainWindow::RunPluginCall(const std::function<int()>& call) {
   });
   loop.exec();
   worker.join();
+  callRunning_ = false;
   centralWidget()->setEnabled(true);
   menuBar()->setEnabled(true);
+  utilitiesDock_->setEnabled(true);
+  if (rollupsDirty_) RollupsChanged();
   RefreshScene();
   return result;
 }
@@ -289,10 +319,18 @@ int MainWindow::ExportWith(const std::string& className, const std::string& path
   if (!c || c->superClass != host::kSceneExportClass) return 0;
   auto exporter = plugins_.CreateExporter(*c);
   if (!exporter) return 0;
+  // The host's progress display with its Cancel button stays up while the exporter runs;
+  // an exporter that looks at the cancel flag stops and keeps the old file.
+  workbench_->ProgressStart("Exporting \"" + path + "\"", true);
   int r = RunPluginCall(
       [&] { return exporter->DoExport(path.c_str(), *workbench_, false, selectedOnly ? 1u : 0u); });
+  const bool cancelled = workbench_->GetCancel();
+  workbench_->ProgressEnd();
   statusBar()->showMessage(QString("%1 %2 \"%3\"")
-                               .arg(QString::fromStdString(className), r ? "exported" : "failed to export",
+                               .arg(QString::fromStdString(className),
+                                    cancelled ? "cancelled the export of"
+                                    : r       ? "exported"
+                                              : "failed to export",
                                     QString::fromStdString(path)));
   return r;
 }
@@ -310,12 +348,25 @@ int MainWindow::ImportWith(const std::string& className, const std::string& path
 }
 
 bool MainWindow::OpenUtility(const std::string& className) {
-  const workbench::LoadedClass* c = plugins_.ByName(className);
-  if (!c || c->superClass != host::kUtilityClass) return false;
-  auto utility = plugins_.CreateUtility(*c);
-  if (!utility) return false;
-  utility->BeginEditParams(*workbench_);
-  return true;
+  const bool opened = workbench_->Utilities().Open(className);
+  RollupsChanged();
+  return opened;
+}
+
+void MainWindow::RollupsChanged() {
+  if (callRunning_) {
+    rollupsDirty_ = true;
+    return;
+  }
+  rollupsDirty_ = false;
+  rollups_->Show(workbench_->Utilities().Pages());
+}
+
+void MainWindow::PressRollup(host::RollupPage* page, const host::DialogModel& values, int id) {
+  std::vector<host::RollupPage*> pages = workbench_->Utilities().Pages();
+  if (std::find(pages.begin(), pages.end(), page) == pages.end()) return;
+  page->Model().controls = values.controls;
+  RunPluginCall([&] { return workbench_->Utilities().Press(*page, id) ? 1 : 0; });
 }
 
 void MainWindow::SetFrame(int frame) {

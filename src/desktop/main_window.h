@@ -10,6 +10,7 @@
 #include <string>
 
 #include "desktop/qt_user_interface.h"
+#include "desktop/rollup_panel.h"
 #include "desktop/viewport_widget.h"
 #include "workbench/plugin_loader.h"
 #include "workbench/scene.h"
@@ -43,8 +44,12 @@ class MainWindow : public QMainWindow {
   // file is picked. Returns the plug-in's result (0 when it could not run).
   int ExportWith(const std::string& className, const std::string& path, bool selectedOnly = false);
   int ImportWith(const std::string& className, const std::string& path);
-  // Opens a utility's panel, as a click on it in the Utilities panel does.
+  // Opens a utility's panel, as a click on it in the Utilities panel does: its rollup pages
+  // appear under the list.
   bool OpenUtility(const std::string& className);
+  RollupPanel* Rollups() const { return rollups_; }
+  // Presses a control of an open utility's page, as a click on its widget does.
+  void PressRollup(host::RollupPage* page, const host::DialogModel& values, int controlId);
 
   workbench::Scene& GetScene() { return *scene_; }
   workbench::Workbench& Host() { return *workbench_; }
@@ -66,6 +71,7 @@ class MainWindow : public QMainWindow {
   void BuildDocks();
   void RefreshScene();
   void SelectionChanged();
+  void RollupsChanged();
 
   MainWindowOptions options_;
   QtUserInterface ui_;
@@ -76,6 +82,10 @@ class MainWindow : public QMainWindow {
   ViewportWidget* viewport_ = nullptr;
   QTreeWidget* tree_ = nullptr;
   QListWidget* utilities_ = nullptr;
+  QWidget* utilitiesDock_ = nullptr;
+  RollupPanel* rollups_ = nullptr;
+  bool callRunning_ = false;
+  bool rollupsDirty_ = false;
   QSlider* slider_ = nullptr;
   QLabel* frameLabel_ = nullptr;
   QTimer* playTimer_ = nullptr;

@@ -83,6 +83,7 @@ void ModelDialog::Build() {
       case ControlKind::CheckBox: {
         auto* b = new QCheckBox(label, this);
         b->setChecked(c.value != 0);
+        connect(b, &QCheckBox::clicked, this, [this, id = c.id] { Command(id); });
         w = b;
         break;
       }
@@ -91,6 +92,7 @@ void ModelDialog::Build() {
         auto* b = new QRadioButton(label, this);
         b->setChecked(c.value != 0);
         radios->addButton(b);
+        connect(b, &QRadioButton::clicked, this, [this, id = c.id] { Command(id); });
         w = b;
         break;
       }
@@ -99,7 +101,10 @@ void ModelDialog::Build() {
         const int id = c.id;
         connect(b, &QPushButton::clicked, this, [this, id] {
           // A modeless window's buttons belong to the plug-in; only dialogs close on them.
-          if (modal_) done(id);
+          if (modal_)
+            done(id);
+          else
+            Command(id);
         });
         if (id == 1 || id == 1001 || c.label == "OK") b->setDefault(true);
         b->setEnabled(c.enabled);
@@ -129,7 +134,8 @@ void ModelDialog::Build() {
         QStringList headings;
         for (const std::string& h : c.columns) headings << QString::fromStdString(h);
         t->setHeaderLabels(headings);
-        for (std::size_t i = 0; i < c.columnWidths.size(); ++i) t->setColumnWidth(static_cast<int>(i), c.columnWidths[i]);
+        for (std::size_t i = 0; i < c.columnWidths.size(); ++i)
+          t->setColumnWidth(static_cast<int>(i), c.columnWidths[i]);
         for (std::size_t row = 0; row < c.items.size(); ++row) {
           auto* item = new QTreeWidgetItem(t, QString::fromStdString(c.items[row]).split('\t'));
           if (row < c.checks.size()) item->setCheckState(0, c.checks[row] ? Qt::Checked : Qt::Unchecked);
@@ -142,6 +148,7 @@ void ModelDialog::Build() {
         auto* cb = new QComboBox(this);
         for (const std::string& item : c.items) cb->addItem(QString::fromStdString(item));
         if (c.value >= 0 && c.value < cb->count()) cb->setCurrentIndex(c.value);
+        connect(cb, &QComboBox::activated, this, [this, id = c.id] { Command(id); });
         w = cb;
         break;
       }
@@ -270,11 +277,16 @@ host::Answer FromQt(int button) {
 // thread; calls from the plug-in are queued there in order and never wait.
 class QtModelessWindow : public host::ModelessWindow {
  public:
-  QtModelessWindow(const host::DialogModel& model, QWidget* parent) : state_(std::make_shared<State>()) {
+  QtModelessWindow(const host::DialogModel& model, QWidget* parent, std::function<void()> cancel)
+      : state_(std::make_shared<State>()) {
     auto state = state_;
-    Post([state, model, parent] {
+    Post([state, model, parent, cancel = std::move(cancel)] {
       state->dialog = new ModelDialog(model, parent, /*modal=*/false);
       state->dialog->setAttribute(Qt::WA_DeleteOnClose);
+      state->dialog->SetCommandHandler([model, cancel](int id) {
+        const host::DialogControl* c = model.Find(id);
+        if (c && c->label == "Cancel" && cancel) cancel();
+      });
     });
   }
   ~QtModelessWindow() override {
@@ -355,7 +367,13 @@ int QtUserInterface::RunModal(host::DialogModel& model) {
 }
 
 std::unique_ptr<host::ModelessWindow> QtUserInterface::OpenModeless(const host::DialogModel& model) {
-  return std::make_unique<QtModelessWindow>(model, parent_.data());
+  return std::make_unique<QtModelessWindow>(model, parent_.data(), cancel_);
+}
+
+void QtUserInterface::ShowRollups(const std::vector<const host::DialogModel*>&) {
+  // The panel reads the pages from the host when it redraws: the pointers here may be gone
+  // by the time the GUI thread gets to it.
+  if (rollups_) rollups_();
 }
 
 QString QtFileFilter(const std::string& filter) {

@@ -41,8 +41,16 @@ class ModelDialog : public QDialog {
   void SetRange(int id, int min, int max);
   void SetPos(int id, int pos);
 
+  // Presses of buttons and changes of check boxes, radio buttons and lists reach the
+  // plug-in through this, with the control's id (rollup pages, progress windows).
+  void SetCommandHandler(std::function<void(int id)> handler) { command_ = std::move(handler); }
+
  private:
   void Build();
+  void Command(int id) {
+    if (command_) command_(id);
+  }
+  std::function<void(int)> command_;
   host::DialogModel model_;
   std::map<int, QWidget*> widgets_;
   bool modal_ = true;
@@ -59,9 +67,19 @@ class QtUserInterface : public host::UserInterface {
   std::unique_ptr<host::ModelessWindow> OpenModeless(const host::DialogModel& model) override;
   std::optional<std::string> PickFile(const host::FilePickerRequest& request) override;
   std::optional<std::string> PickFolder(const std::string& title) override;
+  void ShowRollups(const std::vector<const host::DialogModel*>& pages) override;
+
+  // The main window redraws its command panel when the open utility's pages change (called
+  // on the thread that changed them).
+  void SetRollupsHandler(std::function<void()> handler) { rollups_ = std::move(handler); }
+  // The "Cancel" button of a modeless window (the host's progress display) asks the host to
+  // cancel; called on the GUI thread while the plug-in works on.
+  void SetCancelHandler(std::function<void()> handler) { cancel_ = std::move(handler); }
 
  private:
   QPointer<QWidget> parent_;
+  std::function<void()> rollups_;
+  std::function<void()> cancel_;
 };
 
 // A plug-in's file filter ("Zef files (*.zef)|*.zef|All (*.*)|*.*") as Qt writes one
