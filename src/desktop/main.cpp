@@ -1,4 +1,5 @@
-// vorlan-workbench [SCENE] [--screenshot OUT.png] [--plugin-dir DIR] [--config-dir DIR] [--log-dir DIR]
+// vorlan-workbench [SCENE] [--screenshot OUT.png] [--shoteditor FILE.shd | --mapwright NODE]
+//                  [--plugin-dir DIR] [--config-dir DIR] [--log-dir DIR]
 //
 // The workbench as a window. With --screenshot it draws the window once, saves the picture
 // and exits, which is how the documentation's pictures are made and how a bug report shows

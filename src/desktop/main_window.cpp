@@ -84,9 +84,15 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     int next = slider_->value() + 1;
     SetFrame(next > slider_->maximum() ? slider_->minimum() : next);
   });
+  hostClock_ = new QTimer(this);
+  connect(hostClock_, &QTimer::timeout, this, [this] { StepHostPlayback(); });
   connect(play, &QPushButton::clicked, this, [this] { Play(true); });
   connect(stop, &QPushButton::clicked, this, [this] { Play(false); });
-  connect(slider_, &QSlider::valueChanged, this, [this](int f) { SetFrame(f); });
+  connect(slider_, &QSlider::valueChanged, this, [this](int f) {
+    // The slider is the host's time: plug-ins that follow the time hear it move.
+    workbench_->SetTime(f * std::max(1, workbench_->GetTicksPerFrame()));
+    SetFrame(f);
+  });
 
   BuildDocks();
   BuildMenus();
@@ -97,6 +103,8 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
 
 MainWindow::~MainWindow() {
   playTimer_->stop();
+  hostClock_->stop();
+  delete shotEditor_;
   ui_.SetRollupsHandler(nullptr);
   // The open utility ends while the window can still show its last questions.
   workbench_->Utilities().Close();
@@ -185,7 +193,10 @@ const std::pair<const char*, workbench::ViewDirection> views[] = {
     {"Left", workbench::ViewDirection::Left},
 };
 for (const auto& [label, dir] : views) {
-  QAction* a = viewMenu_->addAction(label, this, [this, d = dir] { viewport_->SetDirection(d); });
+  QAction* a = viewMenu_->addAction(label, this, [this, d = dir] {
+    ViewThroughCamera("");
+    viewport_->SetDirection(d);
+  });
   a->setCheckable(true);
   a->setChecked(dir == workbench::ViewDirection::Perspective);
   group->addAction(a);
@@ -220,8 +231,8 @@ void MainWindow::RefreshScene() {
     const host::Object* o = n->EvalWorldState(0);
     if (!o || o->GetSuperClassId() != host::kCameraClass) continue;
     std::string name = n->GetName();
-    QAction* a = viewMenu_->addAction(QString::fromStdString(name), this,
-                                      [this, name] { viewport_->SetCamera(name); });
+    QAction* a =
+        viewMenu_->addAction(QString::fromStdString(name), this, [this, name] { ViewThroughCamera(name); });
     a->setProperty("camera", true);
   }
 
@@ -231,6 +242,7 @@ void MainWindow::RefreshScene() {
   slider_->setRange(scene_->animStart / ticksPerFrame, scene_->animEnd / ticksPerFrame);
   slider_->blockSignals(false);
   playTimer_->setInterval(1000 / fps);
+  hostClock_->setInterval(1000 / fps);
   viewport_->Invalidate();
   setWindowTitle(QString("Vorlan Workbench - %1")
                      .arg(scenePath_.empty() ? QString("untitled") : QString::fromStdString(scenePath_)));
@@ -248,7 +260,17 @@ void MainWindow::SelectionChanged() {
   for (int t = 0; t < tree_->topLevelItemCount(); ++t) walk(tree_->topLevelItem(t));
 }
 
+bool MainWindow::CloseToolWindows() {
+  // The tool windows refer to the host that is about to go; they ask about unsaved work.
+  if (shotEditor_) {
+    if (!shotEditor_->AskToClose()) return false;
+    delete shotEditor_;
+  }
+  return true;
+}
+
 bool MainWindow::OpenScene(const std::string& path) {
+  if (!CloseToolWindows()) return false;
   auto scene = std::make_unique<workbench::Scene>();
   cli::SceneLoadOptions o;
   o.logDir = options_.logDir;
@@ -366,7 +388,60 @@ void MainWindow::PressRollup(host::RollupPage* page, const host::DialogModel& va
   std::vector<host::RollupPage*> pages = workbench_->Utilities().Pages();
   if (std::find(pages.begin(), pages.end(), page) == pages.end()) return;
   page->Model().controls = values.controls;
+  // The utilities whose window is drawn here: their button opens the window over the same
+  // model the plug-in runs, on this thread, instead of the module's window.
+  const host::DialogControl* control = values.Find(id);
+  const workbench::LoadedClass* current = workbench_->Utilities().Current();
+  struct OwnWindow {
+    const char* className;
+    const char* button;
+    void (*open)(MainWindow&);
+  };
+  static const OwnWindow kOwnWindows[] = {
+      {"ShotEditor", "Open Shot-Editor", [](MainWindow& w) { w.OpenShotEditor(); }},
+  };
+  for (const OwnWindow& o : kOwnWindows)
+    if (control && current && current->className == o.className && control->label == o.button)
+      return o.open(*this);
   RunPluginCall([&] { return workbench_->Utilities().Press(*page, id) ? 1 : 0; });
+}
+
+ShotEditorView* MainWindow::OpenShotEditor() {
+  if (!shotEditor_) {
+    shotEditor_ = new ShotEditorView(*workbench_, this);
+    shotEditor_->setAttribute(Qt::WA_DeleteOnClose);
+    shotEditor_->SetHostChangedHandler([this] { FollowHost(); });
+  }
+  shotEditor_->show();
+  shotEditor_->raise();
+  return shotEditor_;
+}
+
+void MainWindow::ViewThroughCamera(const std::string& nodeName) {
+  workbench::SceneNode* node = nodeName.empty() ? nullptr : scene_->FindNode(nodeName);
+  if (node) {
+    workbench_->GetActiveViewport()->SetViewCamera(node);
+    viewport_->SetCamera(nodeName);
+  } else {
+    workbench_->SetViewType(host::ViewType::Perspective);
+    viewport_->SetCamera("");
+  }
+}
+
+void MainWindow::FollowHost() {
+  host::ViewExp* view = workbench_->GetActiveViewport();
+  if (view->GetViewType() == host::ViewType::Camera)
+    if (host::Node* camera = view->GetViewCamera()) viewport_->SetCamera(camera->GetName());
+  const int tpf = std::max(1, workbench_->GetTicksPerFrame());
+  SetFrame(workbench_->GetTime() / tpf);
+  if (workbench_->IsAnimPlaying() && !hostClock_->isActive()) hostClock_->start();
+  if (!workbench_->IsAnimPlaying()) hostClock_->stop();
+}
+
+bool MainWindow::StepHostPlayback() {
+  const bool stepped = workbench_->StepPlayback();
+  FollowHost();
+  return stepped;
 }
 
 void MainWindow::SetFrame(int frame) {

@@ -5,12 +5,14 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "desktop/qt_user_interface.h"
 #include "desktop/rollup_panel.h"
+#include "desktop/shot_editor_view.h"
 #include "desktop/viewport_widget.h"
 #include "workbench/plugin_loader.h"
 #include "workbench/scene.h"
@@ -63,6 +65,17 @@ class MainWindow : public QMainWindow {
   void SetFrame(int frame);
   void Play(bool on);
 
+  // The ShotEditor's window over this host (shown; made when there is none), as its
+  // rollup's "Open Shot-Editor" opens it. Null after it was closed.
+  ShotEditorView* OpenShotEditor();
+  ShotEditorView* ShotEditor() const { return shotEditor_; }
+  // Looks through a camera node, in the viewport and for the plug-ins (the host's active
+  // view); empty: back to the perspective view.
+  void ViewThroughCamera(const std::string& nodeName);
+  // One frame of the host's playback, as its clock does while a plug-in plays; false when
+  // the host does not play.
+  bool StepHostPlayback();
+
   // Runs a plug-in call off the GUI thread, keeping the window's event loop alive.
   int RunPluginCall(const std::function<int()>& call);
 
@@ -72,6 +85,10 @@ class MainWindow : public QMainWindow {
   void RefreshScene();
   void SelectionChanged();
   void RollupsChanged();
+  // The viewport and the time slider follow the host's time and view camera; the clock runs
+  // while the host plays.
+  void FollowHost();
+  bool CloseToolWindows();
 
   MainWindowOptions options_;
   QtUserInterface ui_;
@@ -89,6 +106,8 @@ class MainWindow : public QMainWindow {
   QSlider* slider_ = nullptr;
   QLabel* frameLabel_ = nullptr;
   QTimer* playTimer_ = nullptr;
+  QTimer* hostClock_ = nullptr;
+  QPointer<ShotEditorView> shotEditor_;
   QMenu* viewMenu_ = nullptr;
   bool updatingTree_ = false;
 };

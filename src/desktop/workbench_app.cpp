@@ -12,10 +12,9 @@ namespace vorlan::desktop {
 bool ParseAppOptions(const std::vector<std::string>& args, AppOptions& o, std::string& error) {
   // Options that take a value, and where it goes.
   const std::pair<const char*, std::string AppOptions::*> valued[] = {
-      {"--screenshot", &AppOptions::screenshot},
-      {"--plugin-dir", &AppOptions::pluginDir},
-      {"--config-dir", &AppOptions::configDir},
-      {"--log-dir", &AppOptions::logDir},
+      {"--screenshot", &AppOptions::screenshot}, {"--plugin-dir", &AppOptions::pluginDir},
+      {"--config-dir", &AppOptions::configDir},  {"--log-dir", &AppOptions::logDir},
+      {"--shoteditor", &AppOptions::shotFile},   {"--mapwright", &AppOptions::mapwrightNode},
   };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -59,9 +58,18 @@ int RunWorkbenchApp(const std::vector<std::string>& args, std::ostream& err) {
   window.resize(o.width, o.height);
   if (!o.scene.empty() && !window.OpenScene(o.scene)) return 1;
   window.show();
+  QWidget* shown = &window;
+  if (!o.shotFile.empty()) {
+    ShotEditorView* editor = window.OpenShotEditor();
+    if (!editor->LoadFile(o.shotFile)) {
+      err << "vorlan-workbench: cannot read the shot list \"" << o.shotFile << "\"\n";
+      return 1;
+    }
+    shown = editor;
+  }
   if (!o.screenshot.empty()) {
     QApplication::processEvents();
-    if (!window.grab().save(QString::fromStdString(o.screenshot), "PNG")) {
+    if (!shown->grab().save(QString::fromStdString(o.screenshot), "PNG")) {
       err << "vorlan-workbench: cannot write \"" << o.screenshot << "\"\n";
       return 1;
     }

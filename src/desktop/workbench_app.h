@@ -9,7 +9,9 @@ namespace vorlan::desktop {
 
 struct AppOptions {
   std::string scene;
-  std::string screenshot;  // save the window to this PNG and exit
+  std::string screenshot;     // save the window to this PNG and exit
+  std::string shotFile;       // open the ShotEditor's window on this data file
+  std::string mapwrightNode;  // open Mapwright's window on this node
   std::string pluginDir, configDir, logDir;
   int width = 1280, height = 800;
 };
