@@ -105,6 +105,8 @@ MainWindow::~MainWindow() {
   playTimer_->stop();
   hostClock_->stop();
   delete shotEditor_;
+  if (mapwright_) mapwright_->close();
+  delete mapwright_;
   ui_.SetRollupsHandler(nullptr);
   // The open utility ends while the window can still show its last questions.
   workbench_->Utilities().Close();
@@ -266,6 +268,8 @@ bool MainWindow::CloseToolWindows() {
     if (!shotEditor_->AskToClose()) return false;
     delete shotEditor_;
   }
+  if (mapwright_) mapwright_->close();  // keeps its settings; edits live in the scene's mesh
+  delete mapwright_;
   return true;
 }
 
@@ -399,6 +403,16 @@ void MainWindow::PressRollup(host::RollupPage* page, const host::DialogModel& va
   };
   static const OwnWindow kOwnWindows[] = {
       {"ShotEditor", "Open Shot-Editor", [](MainWindow& w) { w.OpenShotEditor(); }},
+      {"Mapwright", "Texture!",
+       [](MainWindow& w) {
+         // The window edits the first selected node, as the utility's own window does.
+         for (const workbench::SceneNode* n : w.GetScene().AllNodes())
+           if (n->Selected()) {
+             w.OpenMapwright(n->GetName());
+             return;
+           }
+         w.OpenMapwright("");
+       }},
   };
   for (const OwnWindow& o : kOwnWindows)
     if (control && current && current->className == o.className && control->label == o.button)
@@ -415,6 +429,26 @@ ShotEditorView* MainWindow::OpenShotEditor() {
   shotEditor_->show();
   shotEditor_->raise();
   return shotEditor_;
+}
+
+MapwrightView* MainWindow::OpenMapwright(const std::string& nodeName) {
+  workbench::SceneNode* node = nodeName.empty() ? nullptr : scene_->FindNode(nodeName);
+  if (node) {
+    for (workbench::SceneNode* n : scene_->AllNodes()) n->SetSelected(n == node);
+    if (auto* mesh = dynamic_cast<workbench::MeshObject*>(node->ObjectPtr().get())) {
+      std::vector<uint8_t>& sel = mesh->mesh.faceSel;
+      if (std::find(sel.begin(), sel.end(), 1) == sel.end()) sel.assign(mesh->mesh.faces.size(), 1);
+    }
+    RefreshScene();
+  }
+  if (!mapwright_) {
+    mapwright_ = new MapwrightView(*workbench_, this);
+    mapwright_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  mapwright_->show();
+  mapwright_->raise();
+  mapwright_->Reload();  // says "Select object to texture, please." when nothing is selected
+  return mapwright_;
 }
 
 void MainWindow::ViewThroughCamera(const std::string& nodeName) {

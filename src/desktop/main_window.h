@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "desktop/mapwright_view.h"
 #include "desktop/qt_user_interface.h"
 #include "desktop/rollup_panel.h"
 #include "desktop/shot_editor_view.h"
@@ -69,6 +70,11 @@ class MainWindow : public QMainWindow {
   // rollup's "Open Shot-Editor" opens it. Null after it was closed.
   ShotEditorView* OpenShotEditor();
   ShotEditorView* ShotEditor() const { return shotEditor_; }
+  // Mapwright's window on a node: the node becomes the only selected one, and a mesh with
+  // no selected faces has all of them selected (this window has no face selection of its
+  // own). Shown and loaded; null when there is no such node.
+  MapwrightView* OpenMapwright(const std::string& nodeName);
+  MapwrightView* Mapwright() const { return mapwright_; }
   // Looks through a camera node, in the viewport and for the plug-ins (the host's active
   // view); empty: back to the perspective view.
   void ViewThroughCamera(const std::string& nodeName);
@@ -108,6 +114,7 @@ class MainWindow : public QMainWindow {
   QTimer* playTimer_ = nullptr;
   QTimer* hostClock_ = nullptr;
   QPointer<ShotEditorView> shotEditor_;
+  QPointer<MapwrightView> mapwright_;
   QMenu* viewMenu_ = nullptr;
   bool updatingTree_ = false;
 };

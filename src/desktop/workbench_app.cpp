@@ -67,6 +67,13 @@ int RunWorkbenchApp(const std::vector<std::string>& args, std::ostream& err) {
     }
     shown = editor;
   }
+  if (!o.mapwrightNode.empty()) {
+    if (!window.GetScene().FindNode(o.mapwrightNode)) {
+      err << "vorlan-workbench: no node \"" << o.mapwrightNode << "\" in the scene\n";
+      return 1;
+    }
+    shown = window.OpenMapwright(o.mapwrightNode);
+  }
   if (!o.screenshot.empty()) {
     QApplication::processEvents();
     if (!shown->grab().save(QString::fromStdString(o.screenshot), "PNG")) {
