@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "interchange/convert.h"
+#include "interchange/export_animation.h"
 #include "interchange/export_parts.h"
 #include "interchange/gltf_builder.h"
 #include "interchange/import_parts.h"
@@ -86,11 +87,14 @@ struct Primitive {
 class SceneWriter {
  public:
   SceneWriter(const Scene& scene, const GlbExportOptions& options)
-      : scene_(scene), frame_(options.scale, options.upAxis), materials_(gltf_, warnings_) {}
+      : scene_(scene),
+        frame_(options.scale, options.upAxis),
+        materials_(gltf_, warnings_),
+        animation_(gltf_, warnings_, frame_.Scale(), scene.ticksPerFrame) {}
 
   void Build() {
     json roots = json::array();
-    for (const SceneNode* c : scene_.Root().Children()) roots.push_back(Node(*c, Matrix3()));
+    for (const SceneNode* c : scene_.Root().Children()) roots.push_back(Node(*c, Matrix3(), Matrix3()));
     json sceneJson = json::object();
     if (!roots.empty()) sceneJson["nodes"] = std::move(roots);
     gltf_.Json()["scenes"] = json::array({std::move(sceneJson)});
@@ -99,25 +103,30 @@ class SceneWriter {
       gltf_.Json()["extensions"]["KHR_lights_punctual"] = {{"lights", std::move(lights_)}};
       gltf_.UseExtension("KHR_lights_punctual");
     }
+    animation_.Finish();
   }
 
   GltfBuilder& Gltf() { return gltf_; }
   std::vector<std::string> Warnings() const { return warnings_.Lines(); }
 
  private:
-  int Node(const SceneNode& node, const Matrix3& parentWorld) {
+  int Node(const SceneNode& node, const Matrix3& parentWorld, const Matrix3& parentHostWorld) {
     // Nodes are numbered parents first; children are filled in after.
     const int index = gltf_.Append("nodes", json::object());
-    const Matrix3 world = frame_.FromHost(node.GetNodeTM(0));
+    const Matrix3 hostWorld = node.GetNodeTM(0);
+    const Matrix3 world = frame_.FromHost(hostWorld);
     json n = json::object();
     if (!node.GetName().empty()) n["name"] = node.GetName();
     const Matrix3 local = world * Inverse(parentWorld);
-    if (!IsIdentity(local)) n["matrix"] = MatrixJson(local);
+    if (GltfAnimationWriter::Animates(node))
+      animation_.AddNode(node, index, hostWorld * Inverse(parentHostWorld), local, n);
+    else if (!IsIdentity(local))
+      n["matrix"] = MatrixJson(local);
     json extras = ExtrasFromUserProps(node.GetUserPropBuffer());
     if (!extras.empty()) n["extras"] = std::move(extras);
     AddObject(node, n);
     json children = json::array();
-    for (const SceneNode* c : node.Children()) children.push_back(Node(*c, world));
+    for (const SceneNode* c : node.Children()) children.push_back(Node(*c, world, hostWorld));
     if (!children.empty()) n["children"] = std::move(children);
     gltf_.Json()["nodes"][static_cast<std::size_t>(index)] = std::move(n);
     return index;
@@ -136,6 +145,9 @@ class SceneWriter {
                   {"znear", 0.01f}}}};
       if (!node.GetName().empty()) c["name"] = node.GetName();
       n["camera"] = gltf_.Append("cameras", std::move(c));
+      const host::Control* fovKeys = object->GetFOVController();
+      if (fovKeys && fovKeys->GetKeyControl() && fovKeys->GetKeyControl()->GetNumKeys() > 0)
+        warnings_.Tally("camera field-of-view animations not exported (glTF has none)", 1, node.GetName());
       return;
     }
     if (auto light = object->EvalLightState(0)) {
@@ -368,6 +380,7 @@ class SceneWriter {
   GltfBuilder gltf_;
   WarningSink warnings_;
   GltfMaterials materials_;
+  GltfAnimationWriter animation_;
   json lights_ = json::array();
   std::map<std::tuple<const void*, const host::Mtl*, unsigned>, std::optional<int>> meshes_;
   unsigned offsets_ = 0;

@@ -24,6 +24,7 @@
 
 #include "interchange/convert.h"
 #include "interchange/glb.h"
+#include "interchange/import_animation.h"
 #include "interchange/import_parts.h"
 #include "support/file_io.h"
 #include "workbench/scene_document.h"
@@ -114,6 +115,7 @@ class Converter {
   void Run() {
     IndexObjects();
     Traverse();
+    BuildAnimations(ai_, animated_, path_, gltf_, frame_.Scale(), scene_, warnings_);
     ReportScene();
     result_.warnings = warnings_.Lines();
   }
@@ -201,6 +203,7 @@ class Converter {
     const std::string name = NameOr(an.mName, "Node " + std::to_string(result_.counts.nodes + 1));
     SceneNode& node = NewNode(name, parent);
     node.SetTransform(frame_.ToHost(world));
+    animated_[&an] = {&node, Matrix3()};
     node.SetUserProps(UserPropsText(an.mMetaData, fbx_));
 
     bool taken = false;
@@ -231,6 +234,7 @@ class Converter {
       PlacedCamera c = BuildCamera(*ai_.mCameras[*i], gltf_, warnings_);
       SceneNode& n = holder("camera");
       n.SetTransform(frame_.ToHost(c.local * world));
+      if (&n == &node) animated_[&an].pre = c.local;
       n.SetObject(c.object);
       ++result_.counts.cameras;
     }
@@ -238,6 +242,7 @@ class Converter {
       PlacedLight l = BuildLight(*ai_.mLights[*i], gltf_, warnings_);
       SceneNode& n = holder("light");
       n.SetTransform(frame_.ToHost(l.local * world));
+      if (&n == &node) animated_[&an].pre = l.local;
       n.SetObject(l.object);
       ++result_.counts.lights;
     }
@@ -284,9 +289,6 @@ class Converter {
     for (auto& [name, left] : lights_)
       if (!left.empty())
         warnings_.Tally("lights without a node of their name not imported", left.size(), name);
-    for (unsigned i = 0; ai_.mAnimations && i < ai_.mNumAnimations; ++i)
-      if (ai_.mAnimations[i])
-        warnings_.Tally("animations not imported", 1, NameOr(ai_.mAnimations[i]->mName, "(unnamed)"));
 
     for (unsigned i = 0; i < usable_.size(); ++i) {
       if (!usable_[i]) continue;
@@ -347,6 +349,7 @@ class Converter {
   std::map<std::vector<unsigned>, MeshEntry> meshes_;
   std::unordered_set<const aiNode*> visited_;
   std::vector<SceneNode*> topLevel_;
+  AnimationTargets animated_;
 };
 
 ImportResult Fail(const std::string& path, const std::string& why) {

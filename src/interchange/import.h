@@ -4,8 +4,9 @@
 // What the model holds comes across: the node hierarchy with world transforms, meshes with
 // their normals, up to eight texture-coordinate sets and one vertex-colour set, materials as
 // Standard materials (Multi/Sub-Object where a node's meshes use several), bitmap textures,
-// cameras, lights and node user properties. What it cannot hold (animations, skins, morph
-// targets, points and lines, ...) is dropped with one warning line per kind, never silently.
+// cameras, lights, node user properties and node animations (keyframe controllers, see
+// import_animation.h). What it cannot hold (points and lines, morph weight animations, ...)
+// is dropped with one warning line per kind, never silently.
 //
 // Conventions:
 // - Transforms: Assimp's scenes are Y-up (its importers turn Z-up files into Y-up ones); the

@@ -122,7 +122,7 @@ bool WriteManm(host::Interface& ip, const ExportChoice& choice,
     WalkChosenNodes(*root, choice, [&](host::Node& node) {
       if (ip.GetCancel()) return complete = false;
       bytes.clear();
-      WriteNodeRecord(ip, node, bytes);
+      if (!WriteNodeRecord(ip, node, bytes)) return complete = false;
       return complete = sink(bytes);
     });
   }

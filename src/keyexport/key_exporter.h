@@ -55,7 +55,7 @@ bool RunOptionsDialog(host::Interface& ip, ExportChoice& choice);
 
 // Writes the whole file, piece by piece into `sink`: the header with the number of chosen
 // nodes, then one record per chosen node. False when the host's cancel request stopped
-// the walk or the sink refused a piece.
+// the walk, a record was too large for the file or the sink refused a piece.
 bool WriteManm(host::Interface& ip, const ExportChoice& choice,
                const std::function<bool(std::span<const uint8_t>)>& sink);
 

@@ -209,7 +209,21 @@ bool IsCamera(const host::Node& node) {
   return id == host::kFreeCameraClassId || id == host::kTargetCameraClassId;
 }
 
-void WriteNodeRecord(host::Interface& ip, host::Node& node, std::vector<uint8_t>& out) {
+namespace {
+
+// A record's size is stored in 32 bits.
+constexpr uint64_t kMaxRecordSize = 0xFFFFFFFFull;
+
+bool RefuseRecord(host::Interface& ip, const std::string& name, uint64_t size) {
+  ip.UI().MessageBox({"The animation of this node needs " + std::to_string(size) +
+                          " bytes, more than a .manm record can hold (4 GiB). Nothing was exported.",
+                      "Node: " + name, host::Buttons::Ok, host::Icon::Error});
+  return false;
+}
+
+}  // namespace
+
+bool WriteNodeRecord(host::Interface& ip, host::Node& node, std::vector<uint8_t>& out) {
   const bool camera = IsCamera(node);
   const bool targetCamera = camera && node.EvalWorldState(0)->GetClassId() == host::kTargetCameraClassId;
   const std::string name = node.GetName();
@@ -241,6 +255,18 @@ void WriteNodeRecord(host::Interface& ip, host::Node& node, std::vector<uint8_t>
   head.ticksPerFrame = ip.GetTicksPerFrame();
   head.frameRate = ip.GetFrameRate();
 
+  // The keys a record copies are counted before any is written: a record too large for its
+  // size field is refused before its keys take the memory.
+  manm::RecordHead counted = head;
+  for (int c = 0; c < 3; ++c) {
+    if (!accepted[c] || *types[c] == 0 || (camera && c < 2)) continue;
+    const host::IKeyControl* keys = controllers[c]->GetKeyControl();
+    *(c == 0 ? &counted.numPos : c == 1 ? &counted.numRot : &counted.numScl) =
+        keys ? static_cast<uint32_t>(std::max(keys->GetNumKeys(), 0)) : 0;
+  }
+  if (uint64_t size = manm::RecordSize(counted, name.size()); size > kMaxRecordSize)
+    return RefuseRecord(ip, name, size);
+
   const std::size_t at = out.size();
   support::ByteWriter w(out);
   manm::WriteRecordHead(w, head, name);
@@ -257,8 +283,14 @@ void WriteNodeRecord(host::Interface& ip, host::Node& node, std::vector<uint8_t>
   }
   if (camera) head.numCam = SampleCameraFov(ip, node, w);
 
-  head.size = static_cast<uint32_t>(manm::RecordSize(head, name.size()));
+  const uint64_t size = manm::RecordSize(head, name.size());
+  if (size > kMaxRecordSize) {  // sampled cameras are only counted once sampled
+    out.resize(at);
+    return RefuseRecord(ip, name, size);
+  }
+  head.size = static_cast<uint32_t>(size);
   manm::StoreRecordHead(out.data() + at, head);
+  return true;
 }
 
 }  // namespace vorlan::keyexport

@@ -25,7 +25,8 @@ void WalkChosenNodes(host::Node& root, const ExportChoice& choice,
 bool IsCamera(const host::Node& node);
 
 // Appends the node's whole record (head with its counts and size, name, key blocks). Shows
-// the unsupported-controller messages through the host.
-void WriteNodeRecord(host::Interface& ip, host::Node& node, std::vector<uint8_t>& out);
+// the unsupported-controller messages through the host. A record larger than its 32-bit
+// size field can say is refused with a message and nothing appended: false.
+bool WriteNodeRecord(host::Interface& ip, host::Node& node, std::vector<uint8_t>& out);
 
 }  // namespace vorlan::keyexport

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "workbench/controllers.h"
+#include "workbench/tcb_tangents.h"
 
 namespace vorlan::workbench {
 
@@ -280,6 +281,28 @@ float EvalTrack(const std::vector<host::BezFloatKey>& keys, TimeValue t, Interva
   const auto& b = keys[s.i + 1];
   return BezierComponent(a.val, a.outTan, a.outLength, b.val, b.inTan, b.inLength, float(b.time - a.time),
                          s.u);
+}
+
+namespace {
+
+template <class K, class F>
+std::vector<std::pair<Point3, Point3>> AllSegmentTangents(const std::vector<K>& keys, F value) {
+  std::vector<std::pair<Point3, Point3>> out;
+  if (keys.size() < 2) return out;
+  auto pts = TcbPoints(keys, value);
+  out.reserve(keys.size() - 1);
+  for (std::size_t i = 0; i + 1 < keys.size(); ++i) out.push_back(SegmentTangents(pts, i));
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::pair<Point3, Point3>> TcbSegmentTangents(const std::vector<host::TCBPoint3Key>& keys) {
+  return AllSegmentTangents(keys, [](const auto& k) { return k.val; });
+}
+
+std::vector<std::pair<Point3, Point3>> TcbSegmentTangents(const std::vector<host::TCBScaleKey>& keys) {
+  return AllSegmentTangents(keys, [](const auto& k) { return k.val.s; });
 }
 
 }  // namespace vorlan::workbench

@@ -272,5 +272,34 @@ TEST(KeyExport, ConfigurationDialogAndFailuresLeaveThePreviousFile) {
   EXPECT_TRUE(host.ui.messages.empty());
 }
 
+// A controller that reports more Bezier keys than a record's 32-bit size can cover; it
+// holds none, so the test needs no memory for them.
+class ManyKeys : public workbench::ControlBase, public host::IKeyControl {
+ public:
+  ManyKeys() : ControlBase(host::kBezierPositionClassId, host::kCtrlPositionClass) {}
+  host::IKeyControl* GetKeyControl() override { return this; }
+  int GetNumKeys() const override { return 70'000'000; }  // x 68 bytes > 4 GiB
+  void SetNumKeys(int) override {}
+  std::optional<host::AnyKey> GetKey(int) const override { return host::AnyKey(host::BezPoint3Key{}); }
+  bool SetKey(int, const host::AnyKey&) override { return false; }
+  void SortKeys() override {}
+};
+
+TEST(KeyExport, RecordTooLargeForItsSizeFieldIsRefusedAndThePreviousFileKept) {
+  AnimHost host;
+  host.scene.CreateNode("before");
+  auto& node = host.scene.CreateNode("Huge");
+  node.GetTMController()->SetPositionController(std::make_unique<ManyKeys>());
+  const std::string path = host.Path("big.manm");
+  support::WriteFileAtomic(path, std::string("previous"));
+  EXPECT_EQ(Export(host, path), 0);
+  EXPECT_EQ(host.ReadText(path), "previous");
+  ASSERT_EQ(host.ui.messages.size(), 1u);
+  EXPECT_EQ(host.ui.messages[0].caption, "Node: Huge");
+  EXPECT_EQ(host.ui.messages[0].text,
+            "The animation of this node needs 4760000057 bytes, more than a .manm record can hold (4 GiB). "
+            "Nothing was exported.");
+}
+
 }  // namespace
 }  // namespace vorlan::keyexport
