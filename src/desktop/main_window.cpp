@@ -336,6 +336,7 @@ int MainWindow::RunPluginCall(const std::function<int()>& call) {
   menuBar()->setEnabled(true);
   utilitiesDock_->setEnabled(true);
   if (rollupsDirty_) RollupsChanged();
+  if (shotEditor_) shotEditor_->RefreshIfPending();
   RefreshScene();
   return result;
 }

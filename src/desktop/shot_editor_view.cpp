@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QThread>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -199,6 +200,11 @@ ShotEditorView::ShotEditorView(host::Interface& ip, QWidget* parent)
 
   BuildProperties(layout);
   model_->SetChangedHandler([this] {
+    // Host notifications may come from a plug-in call's thread; widgets belong to this one.
+    if (QThread::currentThread() != thread()) {
+      pending_ = true;
+      return;
+    }
     Refresh();
     if (hostChanged_) hostChanged_();
   });
@@ -374,6 +380,12 @@ void ShotEditorView::Refresh() {
   ranges_->viewport()->update();
   commands_->viewport()->update();
   updating_ = false;
+}
+
+void ShotEditorView::RefreshIfPending() {
+  if (!pending_.exchange(false)) return;
+  Refresh();
+  if (hostChanged_) hostChanged_();
 }
 
 bool ShotEditorView::LoadFile(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include <QTreeWidget>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -54,6 +55,9 @@ class ShotEditorView : public QWidget {
   shoteditor::ShotEditorWindow& Model() { return *model_; }
   // Heard after every change of the model (the host's time or view may have moved).
   void SetHostChangedHandler(std::function<void()> handler) { hostChanged_ = std::move(handler); }
+  // Draws what changed while a plug-in call ran off the window's thread (a scene import that
+  // added cameras): the model is only read here once that call is over.
+  void RefreshIfPending();
   // Reads a data file as "Load .shd file" does once the file is picked.
   bool LoadFile(const std::string& path);
   // Asks about unsaved work as the window's close button does; false when it stays open.
@@ -85,6 +89,7 @@ class ShotEditorView : public QWidget {
   std::function<void()> hostChanged_;
   bool updating_ = false;
   bool closed_ = false;
+  std::atomic<bool> pending_{false};
   QAction* actions_[8] = {};
   ShotListWidget* ranges_ = nullptr;
   ShotListWidget* commands_ = nullptr;

@@ -110,6 +110,20 @@ TEST(MapwrightView, KeysMouseAndPenEditTheMappingAndTheSaveKeepsABackup) {
     EXPECT_EQ(Corners(*view, 0)[std::size_t(i)].u, corners[std::size_t(i)].u);
     EXPECT_EQ(Corners(*view, 0)[std::size_t(i)].v, corners[std::size_t(i)].v);
   }
+  // A map channel outside 1 to 99 is refused with the interval.
+  {
+    ModalScript refuse({[](QWidget* box) {
+      EXPECT_EQ(qobject_cast<QMessageBox*>(box)->text(), "Only values in interval 1 - 99 are valid.");
+      Click(box, "OK");
+    }});
+    QLineEdit* channel = view->findChild<QLineEdit*>("mapChannel");
+    ASSERT_NE(channel, nullptr);
+    channel->setFocus();
+    channel->selectAll();
+    QTest::keyClicks(channel, "100");
+    QTest::keyClick(channel, Qt::Key_Return);
+    EXPECT_TRUE(refuse.Done());
+  }
   // Keys typed into a number field stay there.
   view->TexelsField()->setFocus();
   QTest::keyClick(view->TexelsField(), Qt::Key_Period);

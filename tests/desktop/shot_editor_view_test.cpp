@@ -214,3 +214,71 @@ TEST(ShotEditorView, BuildsThreeJoinedCommandsPlaysThemThroughTheirCamerasAndSav
   EXPECT_LT(shot.width(), 1000);  // the editor's window, not the main window
   EXPECT_GT(PixelsUnlike(shot, QColor(200, 60, 60).rgb()), 0);
 }
+
+TEST(ShotEditorView, RangeRowsPlaybackButtonsCamerasFromPluginCallsAndTheClosingQuestion) {
+  App();
+  TempDir dir;
+  desktop::MainWindow w(Options(dir));
+  w.show();
+  ASSERT_TRUE(w.OpenScene(kSample));
+  ShotEditorView* editor = w.OpenShotEditor();
+  editor->Action(ToolButton::Add)->trigger();
+  Type(editor->EndSpin(), 40);
+
+  // The Global TimeLine is computed: clicking it disables every property control; the
+  // Active Segment's frames stay editable. A command row enables them all again.
+  QTreeWidget* ranges = editor->RangeList();
+  QTest::mouseClick(ranges->viewport(), Qt::LeftButton, {},
+                    ranges->visualItemRect(ranges->topLevelItem(0)).center());
+  EXPECT_FALSE(editor->BeginSpin()->isEnabled());
+  EXPECT_FALSE(editor->Swatch()->isEnabled());
+  QTest::mouseClick(ranges->viewport(), Qt::LeftButton, {},
+                    ranges->visualItemRect(ranges->topLevelItem(1)).center());
+  EXPECT_TRUE(editor->BeginSpin()->isEnabled());
+  EXPECT_FALSE(editor->ItemList()->isEnabled());
+  // An empty segment does not play: its button comes back up.
+  editor->Action(ToolButton::PlaySegment)->trigger();
+  EXPECT_FALSE(editor->Action(ToolButton::PlaySegment)->isChecked());
+  EXPECT_FALSE(w.Host().IsAnimPlaying());
+  Type(editor->EndSpin(), 10);
+  EXPECT_EQ(ranges->topLevelItem(1)->text(4), "10");
+  editor->Action(ToolButton::PlaySegment)->trigger();
+  EXPECT_TRUE(editor->Action(ToolButton::PlaySegment)->isChecked());
+  EXPECT_TRUE(w.Host().IsAnimPlaying());
+  editor->Action(ToolButton::PlayCommand)->trigger();  // one play button at a time
+  EXPECT_FALSE(editor->Action(ToolButton::PlaySegment)->isChecked());
+  EXPECT_TRUE(editor->Action(ToolButton::PlayCommand)->isChecked());
+  editor->Action(ToolButton::PlayCommand)->trigger();
+  QTreeWidget* list = editor->CommandList();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->topLevelItem(0)).center());
+  EXPECT_TRUE(editor->ItemList()->isEnabled());
+
+  // A camera a plug-in makes on its own thread reaches the "Item" list once the call is over.
+  w.RunPluginCall([&] {
+    w.Host().CreateNode("LateCam", nullptr, std::make_shared<workbench::CameraObject>());
+    return 1;
+  });
+  EXPECT_GE(editor->ItemList()->findText("LateCam"), 0);
+
+  // Unsaved work: Cancel keeps the window open, No lets it go.
+  QPointer<ShotEditorView> alive(editor);
+  {
+    ModalScript cancel({[](QWidget* box) {
+      EXPECT_EQ(box->windowTitle(), "Closing Shot-Editor...");
+      Click(box, "Cancel");
+    }});
+    editor->close();
+    QApplication::processEvents();
+  }
+  ASSERT_TRUE(alive);
+  EXPECT_TRUE(alive->isVisible());
+  {
+    ModalScript no({[](QWidget* box) { Click(box, "No"); }});
+    editor->close();
+    QApplication::processEvents();
+  }
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(alive);
+  EXPECT_EQ(w.ShotEditor(), nullptr);
+}

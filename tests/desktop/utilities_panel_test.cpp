@@ -42,7 +42,13 @@ TEST(UtilitiesDock, AUtilitysPagesAppearAsWidgetsAndTheirButtonsReachItsHandler)
   // "Close" ends the utility through the host, and its pages go.
   QPushButton* close = Button(page, "Close");
   ASSERT_NE(close, nullptr);
-  EXPECT_NE(Button(page, "Open Shot-Editor"), nullptr);
+  // "Open Shot-Editor" opens the window drawn here, over the same host.
+  QPushButton* open = Button(page, "Open Shot-Editor");
+  ASSERT_NE(open, nullptr);
+  QTest::mouseClick(open, Qt::LeftButton);
+  ASSERT_NE(w.ShotEditor(), nullptr);
+  EXPECT_TRUE(w.ShotEditor()->isVisible());
+  EXPECT_EQ(w.ShotEditor()->windowTitle(), "Shot-Editor v1.1");
   QTest::mouseClick(close, Qt::LeftButton);
   QApplication::processEvents();
   EXPECT_EQ(w.Host().Utilities().Current(), nullptr);
