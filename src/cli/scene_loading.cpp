@@ -54,6 +54,8 @@ LoadResult LoadScene(const std::string& path, workbench::Scene& scene, const Sce
   if (ext == "vscene" || ext == "vscb") {
     auto r = workbench::LoadSceneDocument(path, scene);
     LoadResult out{r.ok, r.error, {}};
+    // A document is the scene's own file: utilities name their outputs after it.
+    if (r.ok) scene.fileName = path;
     if (options.importOptionsGiven)
       out.warnings.push_back("--scale and --up apply to interchange files only");
     return out;

@@ -39,6 +39,8 @@ class Interface {
   virtual std::string GetPlugCfgDir() const = 0;
   virtual std::string GetComputerName() const = 0;
   virtual std::string GetUserName() const = 0;
+  // The open scene's file name without its folder ("hero.max"); empty while it was never saved.
+  virtual std::string GetCurFileName() const { return {}; }
 
   virtual std::optional<SceneProperty> GetSceneProperty(const std::string& name) const = 0;
 

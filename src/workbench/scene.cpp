@@ -527,6 +527,7 @@ void Scene::Clear() {
   while (!root_->children_.empty()) DeleteNode(*root_->children_.back());
   root_->appData.Clear();
   properties.clear();
+  fileName.clear();
   hostVersion = 100;
   animStart = 0;
   animEnd = 100 * 160;

@@ -415,6 +415,8 @@ class Scene {
   std::vector<SceneObject*> AllObjects() const;
 
   std::map<std::string, host::SceneProperty> properties;
+  // Where the scene was loaded from or saved to, as the host names it; empty: never saved.
+  std::string fileName;
   uint32_t hostVersion = 100;
   // Animation range in ticks and frames per second; the active view's camera node name
   // (empty: the default 3/4 view).

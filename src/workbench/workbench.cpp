@@ -107,6 +107,8 @@ std::string Workbench::GetComputerName() const {
   return "localhost";
 }
 
+std::string Workbench::GetCurFileName() const { return support::FileNamePart(scene_.fileName); }
+
 std::string Workbench::GetUserName() const {
   if (!userName_.empty()) return userName_;
   char buf[256] = {};

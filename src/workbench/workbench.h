@@ -120,6 +120,7 @@ class Workbench : public host::Interface {
   std::string GetPlugCfgDir() const override;
   std::string GetComputerName() const override;
   std::string GetUserName() const override;
+  std::string GetCurFileName() const override;
   std::optional<host::SceneProperty> GetSceneProperty(const std::string& name) const override;
   std::optional<host::ViewportImage> GrabViewport() override;
   bool ExportToFile(const std::string& path, host::ClassId exporter, bool suppressPrompts,
