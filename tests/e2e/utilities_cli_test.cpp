@@ -51,5 +51,34 @@ TEST_F(UtilitiesCli, InspectListsSkdAndEqpFilesAndRefusesBadOnes) {
   EXPECT_EQ(RunVorlan("inspect " + File("cut.eqp")).exitCode, 1);
 }
 
+TEST_F(UtilitiesCli, KitOnASceneWithoutCharactersWritesNothingAndSaysSo) {
+  std::filesystem::create_directories(File("data/G/Eq"));
+  RunResult r = RunVorlan(Common() + "kit " + Sample() + " --engine " + File("data") +
+                          " --export G\\\\Eq --zef G --index");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("nothing was written"), std::string::npos) << r.out;
+  EXPECT_TRUE(support::FileExists(File("data/G/Eq/sample.ini")));
+  EXPECT_TRUE(support::FileExists(File("logs/kitExport.log")));
+  EXPECT_EQ(RunVorlan("kit " + Sample() + " --engine " + File("data")).exitCode, 2);
+}
+
+TEST_F(UtilitiesCli, SkinCommandsCheckTheirArguments) {
+  RunResult r = RunVorlan(Common() + "skin save " + Sample() + " NoSuchNode " + File("x.skd"));
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_NE(r.out.find("no node named \"NoSuchNode\""), std::string::npos) << r.out;
+  EXPECT_FALSE(support::FileExists(File("x.skd")));
+  EXPECT_EQ(
+      RunVorlan("skin apply " + Sample() + " x.skd A --nearest 0.1 --interpolate 2 -o " + File("o.vscene"))
+          .exitCode,
+      2);
+  EXPECT_EQ(
+      RunVorlan("skin apply " + Sample() + " x.skd A --interpolate 0.5 -o " + File("o.vscene")).exitCode, 2);
+  EXPECT_EQ(RunVorlan("skin").exitCode, 2);
+  r = RunVorlan(Common() + "skin apply " + Sample() + " " + File("missing.skd") + " NoSuchNode -o " +
+                File("o.vscene"));
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_FALSE(support::FileExists(File("o.vscene")));
+}
+
 }  // namespace
 }  // namespace vorlan::testing
