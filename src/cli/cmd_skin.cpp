@@ -19,7 +19,8 @@ namespace {
 struct SkinOptions {
   std::string scene;
   std::string file;  // the .skd
-  std::vector<std::string> nodes;
+  std::string node;                // save: the one skinned node
+  std::vector<std::string> nodes;  // apply: every node it is applied to
   std::string out;
   bool selected = false;
   bool noExact = false;
@@ -68,8 +69,8 @@ int RunSave(Context& ctx, const SkinOptions& o) {
   if (auto problem = OutputIsAnInput(o.file, inputs)) return ctx.Fail(*problem);
   Session s(ctx);
   if (!Load(ctx, o, s.scene)) return kExitFailure;
-  workbench::SceneNode* node = s.scene.FindNode(o.nodes.front());
-  if (!node) return ctx.Fail("no node named \"" + o.nodes.front() + "\" in \"" + o.scene + "\"");
+  workbench::SceneNode* node = s.scene.FindNode(o.node);
+  if (!node) return ctx.Fail("no node named \"" + o.node + "\" in \"" + o.scene + "\"");
   if (!skintools::FindPhysique(*node))
     return ctx.Fail("There is no Physique modifier on '" + node->GetName() + "'.");
   if (!skintools::SaveSkd(s.wb, *node, o.file, o.selected) || s.ui.errors)
@@ -113,7 +114,7 @@ RunFunction Setup(CLI::App& app) {
   app.require_subcommand(1);
   auto* save = app.add_subcommand("save", "Save a node's skin weights to a .skd file (Save Physique)");
   save->add_option("scene", o->scene, "Scene document (.vscene) or interchange file")->required();
-  save->add_option("node", o->nodes, "The skinned node")->required()->expected(1);
+  save->add_option("node", o->node, "The skinned node")->required();
   save->add_option("out", o->file, "The .skd file to write")->required();
   save->add_flag("--selected", o->selected, "Only the vertices selected in the mesh (Save selected only)");
   AddInterchangeOptions(*save, o->interchange);

@@ -25,6 +25,8 @@ class RollupHandler {
   // The user pressed a button or changed a control of the page (the model already holds
   // the new value). The handler may close the utility; the host does so once it returns.
   virtual void OnRollupCommand(RollupPage& page, int controlId) = 0;
+  // A control of the page gained or lost the keyboard focus (hosts without focus never call it).
+  virtual void OnRollupFocus(RollupPage& /*page*/, int /*controlId*/, bool /*gained*/) {}
 
  protected:
   ~RollupHandler() = default;

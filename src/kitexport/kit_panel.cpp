@@ -100,8 +100,7 @@ void KitExportUtility::OnRollupCommand(host::RollupPage& page, int controlId) {
     case IDC_GENERATE: {
       m.Find(IDC_GENERATED)->items.clear();
       page.Update();
-      // The host gives plug-ins no scene file name yet: the index of a panel run is ".ini".
-      KitRunResult r = RunKitExport(*ip_, SettingsFromPanel(m), "");
+      KitRunResult r = RunKitExport(*ip_, SettingsFromPanel(m), ip_->GetCurFileName());
       m.Find(IDC_GENERATED)->items = r.generated;
       page.Update();
       break;
@@ -118,6 +117,14 @@ void KitExportUtility::OnRollupCommand(host::RollupPage& page, int controlId) {
     default:
       break;
   }
+}
+
+void KitExportUtility::OnRollupFocus(host::RollupPage&, int controlId, bool gained) {
+  if (controlId != IDC_ENGINE && controlId != IDC_EXPORT && controlId != IDC_ZEF) return;
+  if (gained)
+    ip_->DisableAccelerators();
+  else
+    ip_->EnableAccelerators();
 }
 
 KitExportUtility& TheKitExport() {

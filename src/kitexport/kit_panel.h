@@ -39,6 +39,8 @@ class KitExportUtility : public host::UtilityObj, public host::RollupHandler {
   void EndEditParams(host::Interface& ip) override;
   void DeleteThis() override {}
   void OnRollupCommand(host::RollupPage& page, int controlId) override;
+  // Typing a path must not trigger the host's shortcuts.
+  void OnRollupFocus(host::RollupPage& page, int controlId, bool gained) override;
 
  private:
   host::Interface* ip_ = nullptr;

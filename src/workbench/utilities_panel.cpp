@@ -100,6 +100,15 @@ bool UtilitiesPanel::Press(host::RollupPage& page, int controlId) {
   return true;
 }
 
+bool UtilitiesPanel::Focus(host::RollupPage& page, int controlId, bool gained) {
+  auto it = std::find_if(pages_.begin(), pages_.end(), [&](const auto& p) { return p.get() == &page; });
+  if (it == pages_.end() || (*it)->dead || !page.Model().Find(controlId)) return false;
+  ++handlerDepth_;
+  (*it)->Handler().OnRollupFocus(page, controlId, gained);
+  FinishHandler();
+  return true;
+}
+
 bool UtilitiesPanel::Press(std::string_view label) {
   for (host::RollupPage* p : Pages())
     for (const auto& c : p->Model().controls)

@@ -48,6 +48,8 @@ class UtilitiesPanel {
   // value the caller has set in the page's model). False when there is no such enabled
   // control.
   bool Press(host::RollupPage& page, int controlId);
+  // Tells the page's utility that one of its controls gained or lost the keyboard focus.
+  bool Focus(host::RollupPage& page, int controlId, bool gained);
   // Presses the first enabled control of that label on any page; false when none.
   bool Press(std::string_view label);
 

@@ -7,9 +7,11 @@
 #include <fstream>
 
 #include "kitexport/eqp_file.h"
+#include "kitexport/kit_panel.h"
 #include "support/file_io.h"
 #include "workbench/controllers.h"
 #include "workbench/user_interface.h"
+#include "workbench/utilities_panel.h"
 #include "workbench/workbench.h"
 
 namespace vorlan::kitexport {
@@ -161,6 +163,70 @@ TEST_F(KitRun, MissingModelAndUnwritableFolder) {
   ASSERT_EQ(ui_.messages.size(), 2u);
   EXPECT_EQ(ui_.messages[0].text, "Can't create file: " + settings_.enginePath + "\\G\\Nowhere\\sword.eqp");
   EXPECT_EQ(ui_.messages[0].caption, "Error");
+}
+
+// The panel as the Utilities panel shows it: settings kept in kitExport.cfg between openings,
+// folder pickers, the shortcuts off while a path is typed, and a run from its button.
+TEST_F(KitRun, PanelKeepsItsSettingsAndRunsFromItsButton) {
+  KitExportUtility& kit = TheKitExport();
+  workbench::UtilitiesPanel& panel = wb_.Utilities();
+  kit.BeginEditParams(wb_);
+  ASSERT_EQ(panel.Pages().size(), 1u);
+  host::RollupPage& page = *panel.Pages()[0];
+  EXPECT_EQ(page.Model().Find(IDC_ENGINE)->text, "");
+  EXPECT_TRUE(fs::exists(dir_ / "cfg" / "kitExport.cfg")) << "a missing file is saved first";
+
+  // The engine folder is taken as chosen; the others must lie below it.
+  ui_.QueuePath("D:\\Vexn\\Data");
+  ui_.QueuePath("E:\\Elsewhere\\G");
+  ui_.QueuePath("D:\\Vexn\\Data\\G\\Objects");
+  ui_.QueuePath(std::nullopt);
+  EXPECT_TRUE(panel.Press(page, IDC_ENGINE_BROWSE));
+  EXPECT_TRUE(panel.Press(page, IDC_EXPORT_BROWSE));
+  EXPECT_TRUE(panel.Press(page, IDC_ZEF_BROWSE));
+  EXPECT_TRUE(panel.Press(page, IDC_EXPORT_BROWSE));  // cancelled
+  EXPECT_EQ(ui_.folderPickers,
+            (std::vector<std::string>{"Set path to engine:", "Set path for Eqp export:",
+                                      "Set path to Zef files:", "Set path for Eqp export:"}));
+  EXPECT_EQ(page.Model().Find(IDC_ENGINE)->text, "D:\\Vexn\\Data");
+  EXPECT_EQ(page.Model().Find(IDC_EXPORT)->text, "");
+  EXPECT_EQ(page.Model().Find(IDC_ZEF)->text, "G\\Objects");
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "Wrong path!\nThe path must be relative to engine path.");
+  EXPECT_EQ(ui_.messages[0].caption, "Error");
+
+  EXPECT_TRUE(panel.Focus(page, IDC_EXPORT, true));
+  EXPECT_FALSE(wb_.GetAcceleratorsEnabled());
+  EXPECT_TRUE(panel.Focus(page, IDC_EXPORT, false));
+  EXPECT_TRUE(wb_.GetAcceleratorsEnabled());
+  EXPECT_TRUE(panel.Focus(page, IDC_REWRITE, true));
+  EXPECT_TRUE(wb_.GetAcceleratorsEnabled()) << "only the path edits turn the shortcuts off";
+
+  // Typed settings, a run named after the open scene's file, the list of what was written.
+  page.Model().Find(IDC_ENGINE)->text = settings_.enginePath;
+  page.Model().Find(IDC_EXPORT)->text = settings_.exportPath;
+  page.Model().Find(IDC_GENERATE_INDEX)->value = 1;
+  page.Model().Find(IDC_GENERATED)->items = {"old.eqp"};
+  Touch(dir_ / "data" / "G" / "Objects" / "sword.zef");
+  scene_.fileName = (dir_ / "hero.final.vscene").string();
+  ui_.messages.clear();
+  EXPECT_TRUE(panel.Press(page, IDC_GENERATE));
+  EXPECT_EQ(page.Model().Find(IDC_GENERATED)->items, (std::vector<std::string>{"sword.eqp", "sword_01.eqp"}));
+  EXPECT_TRUE(fs::exists(dir_ / "data" / "G" / "Equipments" / "hero.ini"));
+  EXPECT_TRUE(ui_.messages.empty());
+
+  kit.EndEditParams(wb_);
+  EXPECT_TRUE(panel.Pages().empty());
+  kit.BeginEditParams(wb_);
+  ASSERT_EQ(panel.Pages().size(), 1u);
+  const host::DialogModel& reopened = panel.Pages()[0]->Model();
+  EXPECT_EQ(reopened.Find(IDC_ENGINE)->text, settings_.enginePath + "\\");
+  EXPECT_EQ(reopened.Find(IDC_EXPORT)->text, "G\\Equipments\\");
+  EXPECT_EQ(reopened.Find(IDC_ZEF)->text, "G\\Objects\\");
+  EXPECT_EQ(reopened.Find(IDC_GENERATE_INDEX)->value, 1);
+  EXPECT_EQ(reopened.Find(IDC_REWRITE)->value, 0);
+  EXPECT_TRUE(reopened.Find(IDC_GENERATED)->items.empty());
+  kit.EndEditParams(wb_);
 }
 
 }  // namespace

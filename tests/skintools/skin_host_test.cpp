@@ -6,10 +6,12 @@
 #include <filesystem>
 
 #include "skintools/skin_actions.h"
+#include "skintools/skin_panel.h"
 #include "support/file_io.h"
 #include "workbench/character.h"
 #include "workbench/controllers.h"
 #include "workbench/user_interface.h"
+#include "workbench/utilities_panel.h"
 #include "workbench/workbench.h"
 
 namespace vorlan::skintools {
@@ -146,7 +148,8 @@ TEST_F(SkinHost, AppliesToAMovedCopyExactlyAndReportsUnknownBones) {
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].caption, "Warning");
   EXPECT_NE(ui_.messages[0].text.find("'Bip01 Head'"), std::string::npos);
-  EXPECT_EQ(copySkin->vertices[3].bones, (std::vector<SkinWeight>{}));
+  // Nothing could be assigned to that vertex, so it keeps what it had.
+  EXPECT_EQ(copySkin->vertices[3].bones, (std::vector<SkinWeight>{{head_, 1.0f}}));
 }
 
 TEST_F(SkinHost, ApplyReportsEachObjectAMethodFailedOn) {
@@ -183,6 +186,37 @@ TEST_F(SkinHost, ApplyDialogListsSkinnedNodesSortedAndStoresItsSettings) {
   EXPECT_EQ(lastSkin_->vertices[0].bones.size(), 1u);  // 0.01 away: only the nearest within 1 x
   EXPECT_TRUE(ui_.messages.empty());
   (void)copy;
+}
+
+// The panel keeps its save mode while the host runs, writes SkinTools.cfg, and saves from its button.
+TEST_F(SkinHost, PanelKeepsItsSaveModeAndSavesFromItsButton) {
+  SkinToolsUtility& tools = TheSkinTools();
+  tools.State() = {};
+  workbench::UtilitiesPanel& panel = wb_.Utilities();
+  tools.BeginEditParams(wb_);
+  ASSERT_EQ(panel.Pages().size(), 1u);
+  std::vector<uint8_t> cfg;
+  ASSERT_TRUE(support::ReadWholeFile((dir_ / "cfg" / "SkinTools.cfg").string(), cfg));
+  EXPECT_EQ(cfg, (std::vector<uint8_t>{1, 0, 0, 0}));
+  host::RollupPage* page = panel.Pages()[0];
+  EXPECT_EQ(page->Model().Find(IDC_SAVE_ALL)->value, 1);
+  page->Model().Find(IDC_SAVE_SELECTED)->value = 1;
+  EXPECT_TRUE(panel.Press(*page, IDC_SAVE_SELECTED));
+  EXPECT_EQ(page->Model().Find(IDC_SAVE_ALL)->value, 0);
+
+  source_->SetSelected(true);
+  ui_.QueuePath(File("panel.skd"));
+  EXPECT_TRUE(panel.Press(*page, IDC_SAVE_PHYSIQUE));
+  EXPECT_EQ(fs::file_size(File("panel.skd")), 16u) << "selected only, and no vertex is selected";
+  for (const host::DialogControl& c : page->Model().controls) EXPECT_TRUE(c.enabled) << c.label;
+
+  tools.EndEditParams(wb_);
+  EXPECT_TRUE(panel.Pages().empty());
+  tools.BeginEditParams(wb_);
+  ASSERT_EQ(panel.Pages().size(), 1u);
+  EXPECT_EQ(panel.Pages()[0]->Model().Find(IDC_SAVE_SELECTED)->value, 1);
+  EXPECT_EQ(tools.State().lastSaved, File("panel.skd"));
+  tools.EndEditParams(wb_);
 }
 
 }  // namespace
