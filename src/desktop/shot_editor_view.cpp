@@ -244,7 +244,7 @@ void ShotEditorView::BuildToolbar(QVBoxLayout* layout) {
                                                    {ToolButton::PlaySegment, PlayMode::Segment},
                                                    {ToolButton::PlayAll, PlayMode::All}};
   for (auto [button, mode] : plays)
-    connect(Action(button), &QAction::triggered, this, [this, mode](bool on) { model_->Play(mode, on); });
+    connect(Action(button), &QAction::triggered, this, [this, m = mode](bool on) { model_->Play(m, on); });
   connect(Action(ToolButton::Add), &QAction::triggered, this, [this] { model_->AddCommand(); });
   connect(Action(ToolButton::Delete), &QAction::triggered, this, [this] { model_->DeleteCommand(); });
   connect(Action(ToolButton::Magnet), &QAction::triggered, this, [this] { model_->ToggleMagnet(); });

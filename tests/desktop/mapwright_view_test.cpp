@@ -161,6 +161,21 @@ TEST(MapwrightView, KeysMouseAndPenEditTheMappingAndTheSaveKeepsABackup) {
   MenuAction(view, "&Save")->trigger();
   EXPECT_EQ(ReadBytes(picture + "_1"), original);
   EXPECT_NE(ReadBytes(picture), original);
+  // Without backups (Tools, Options) the next save keeps no second copy.
+  {
+    ModalScript options({[](QWidget* d) {
+      EXPECT_EQ(d->windowTitle(), "Options");
+      for (QAbstractButton* b : d->findChildren<QAbstractButton*>())
+        if (b->text() == "Create backup files") b->setChecked(false);
+      Click(d, "OK");
+    }});
+    MenuAction(view, "&Options")->trigger();
+    EXPECT_TRUE(options.Done());
+  }
+  EXPECT_FALSE(view->GetSettings().createBackups);
+  MenuAction(view, "&Save")->trigger();
+  EXPECT_FALSE(fs::exists(picture + "_2"));
+  EXPECT_EQ(ReadBytes(picture + "_1"), original);
 
   // Pixels: zoomed in four times, a selected corner is a cross in the marker colour over the
   // picture, which shows where no face is; the view's background lies beyond it.
