@@ -258,11 +258,11 @@ bool WriteNodeRecord(host::Interface& ip, host::Node& node, std::vector<uint8_t>
   // The keys a record copies are counted before any is written: a record too large for its
   // size field is refused before its keys take the memory.
   manm::RecordHead counted = head;
+  uint32_t* countedKeys[3] = {&counted.numPos, &counted.numRot, &counted.numScl};
   for (int c = 0; c < 3; ++c) {
     if (!accepted[c] || *types[c] == 0 || (camera && c < 2)) continue;
     const host::IKeyControl* keys = controllers[c]->GetKeyControl();
-    *(c == 0 ? &counted.numPos : c == 1 ? &counted.numRot : &counted.numScl) =
-        keys ? static_cast<uint32_t>(std::max(keys->GetNumKeys(), 0)) : 0;
+    *countedKeys[c] = keys ? static_cast<uint32_t>(std::max(keys->GetNumKeys(), 0)) : 0;
   }
   if (uint64_t size = manm::RecordSize(counted, name.size()); size > kMaxRecordSize)
     return RefuseRecord(ip, name, size);

@@ -566,8 +566,9 @@ TEST(InterchangeUserProps, FbxPutsTheArtistsTextFirstAndLeavesOutModelSettings) 
 TEST_F(InterchangeImport, WhatTheModelCannotHoldIsReportedOncePerKind) {
   ImportResult fox = Import(AssetPath("gltf/Fox/Fox.glb"));
   // One timeline: the first animation is imported, the others would animate the same joints.
-  EXPECT_TRUE(HasWarning(fox, "2 animations not imported: they animate nodes an earlier animation animates "
-                              "(one timeline): Walk, Run"))
+  EXPECT_TRUE(HasWarning(fox,
+                         "2 animations not imported: they animate nodes an earlier animation animates "
+                         "(one timeline): Walk, Run"))
       << AllWarnings(fox);
   EXPECT_TRUE(HasWarning(fox, "1 skinned meshes imported without their skins (bind pose kept): fox1"));
   EXPECT_EQ(fox.warnings.size(), 2u) << AllWarnings(fox);
