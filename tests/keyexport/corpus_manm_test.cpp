@@ -38,7 +38,8 @@ TEST(KeyExportCorpus, InterchangeAnimationsGoToManmAndBackUnchanged) {
   for (const char* file :
        {"gltf/InterpolationTest/InterpolationTest.glb", "gltf/BoxAnimated/BoxAnimated.glb",
         "gltf/CesiumMan/CesiumMan.glb", "gltf/Fox/Fox.glb", "gltf/RiggedSimple/RiggedSimple.glb",
-        "gltf/CesiumMilkTruck/CesiumMilkTruck.glb", "dae/BoxAnimated/BoxAnimated.dae"}) {
+        "gltf/CesiumMilkTruck/CesiumMilkTruck.glb", "dae/BoxAnimated/BoxAnimated.dae",
+        "dae/CesiumMan/CesiumMan.dae", "fbx/huesitos.fbx"}) {
     SCOPED_TRACE(file);
     AnimHost source, target;
     ASSERT_TRUE(workbench::ImportInterchange(Asset(file), source.scene, {}).ok);
