@@ -140,6 +140,64 @@ TEST(InterchangeAnimation, OneTimelineAndWhatCannotBeImportedIsSaid) {
 }
 
 // A glTF file made here: its sampler data decides what the reader takes.
+// The transform a glTF node's `matrix` or TRS gives, in the host's row-vector convention.
+host::Matrix3 GltfLocal(const json& node) {
+  if (node.contains("matrix")) {
+    std::vector<float> m = node["matrix"].get<std::vector<float>>();
+    return host::Matrix3({m[0], m[1], m[2]}, {m[4], m[5], m[6]}, {m[8], m[9], m[10]}, {m[12], m[13], m[14]});
+  }
+  std::vector<float> t = node.value("translation", std::vector<float>{0, 0, 0});
+  std::vector<float> r = node.value("rotation", std::vector<float>{0, 0, 0, 1});
+  std::vector<float> k = node.value("scale", std::vector<float>{1, 1, 1});
+  return host::Matrix3::Scale({k[0], k[1], k[2]}) * host::Matrix3::Rotation({r[0], r[1], r[2], r[3]}) *
+         host::Matrix3::Translation({t[0], t[1], t[2]});
+}
+
+// A bone that the importer moves under a skeleton (or anywhere else) still moves as the file
+// says: its keys are relative to the parent it ends up with.
+TEST(InterchangeAnimation, AnimatedNodesMoveAsTheFileSaysWhereverTheyHang) {
+  const std::string path = AssetPath("gltf/CesiumMan/CesiumMan.glb");
+  RawGltf raw = ReadRawGltf(path);
+  Scene scene;
+  ASSERT_TRUE(workbench::ImportInterchange(path, scene, {}).ok);
+  const json& nodes = raw.doc["nodes"];
+  std::map<int, int> parent;
+  for (std::size_t i = 0; i < nodes.size(); ++i)
+    for (const auto& c : nodes[i].value("children", json::array()))
+      parent[c.get<int>()] = static_cast<int>(i);
+  // The top joint (animated on all three channels, below two turned nodes) at some keys.
+  const int joint = 3;
+  ASSERT_EQ(nodes[joint]["name"], "Skeleton_torso_joint_1");
+  const json& anim = raw.doc["animations"][0];
+  std::map<std::string, json> channel;
+  for (const auto& c : anim["channels"])
+    if (c["target"]["node"] == joint)
+      channel[c["target"]["path"]] = anim["samplers"][c["sampler"].get<int>()];
+  ASSERT_EQ(channel.size(), 3u);
+  const std::vector<float> times = AccessorFloats(raw, channel["translation"]["input"]);
+  for (std::size_t k : {std::size_t(0), std::size_t(7), times.size() - 1}) {
+    json posed = nodes[joint];
+    posed.erase("matrix");
+    for (const auto& [p, sampler] : channel) {
+      ASSERT_EQ(AccessorFloats(raw, sampler["input"]), times);
+      const std::vector<float> v = AccessorFloats(raw, sampler["output"]);
+      const std::size_t n = p == "rotation" ? 4 : 3;
+      posed[p] = std::vector<float>(v.begin() + static_cast<std::ptrdiff_t>(k * n),
+                                    v.begin() + static_cast<std::ptrdiff_t>((k + 1) * n));
+    }
+    host::Matrix3 world = GltfLocal(posed);
+    for (int p = parent[joint];; p = parent[p]) {
+      world = world * GltfLocal(nodes[p]);
+      if (!parent.count(p)) break;
+    }
+    const host::Matrix3 want = world * host::Matrix3({1, 0, 0}, {0, 0, 1}, {0, -1, 0}, {0, 0, 0});
+    const host::Matrix3 got = scene.FindNode("Skeleton_torso_joint_1")
+                                  ->GetNodeTM(static_cast<host::TimeValue>(std::lround(times[k] * 4800)));
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(got.GetRow(r)[c], want.GetRow(r)[c], 1e-4f) << "key " << k;
+  }
+}
+
 TEST(InterchangeAnimation, DamagedSamplersAreLeftOutAndNamed) {
   GltfWriter w;
   w.doc["nodes"] = json::array({{{"name", "A"}}, {{"name", "B"}}});
