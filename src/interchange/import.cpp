@@ -115,6 +115,8 @@ class Converter {
   void Run() {
     IndexObjects();
     Traverse();
+    // Keys are made relative to each node's parent as it stands: this comes after anything
+    // that moves nodes to other parents.
     BuildAnimations(ai_, animated_, path_, gltf_, frame_.Scale(), scene_, warnings_);
     ReportScene();
     result_.warnings = warnings_.Lines();
