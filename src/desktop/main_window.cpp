@@ -138,16 +138,24 @@ void MainWindow::BuildDocks() {
   if (utilities_->count() == 0) v->addWidget(new QLabel("No utility plug-ins loaded.", panel));
   rollups_ = new RollupPanel([this](host::RollupPage* page, const host::DialogModel& values,
                                     int id) { PressRollup(page, values, id); },
+                             [this](host::RollupPage* page, int id, bool gained) {
+                               // Quick by nature (a utility turns the shortcuts off while a path is typed):
+                               // heard on this thread.
+                               std::vector<host::RollupPage*> pages = workbench_->Utilities().Pages();
+                               if (std::find(pages.begin(), pages.end(), page) != pages.end())
+                                 workbench_->Utilities().Focus(*page, id, gained);
+                             },
                              panel);
   auto* scroll = new QScrollArea(panel);
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // pages fit the panel's width
   scroll->setWidget(rollups_);
   v->addWidget(scroll, 1);
   utilDock->setWidget(panel);
   utilitiesDock_ = utilDock;
   addDockWidget(Qt::RightDockWidgetArea, utilDock);
-  resizeDocks({sceneDock, utilDock}, {260, 220}, Qt::Horizontal);
+  resizeDocks({sceneDock, utilDock}, {260, 270}, Qt::Horizontal);
   connect(utilities_, &QListWidget::itemActivated, this,
           [this](QListWidgetItem* item) { OpenUtility(item->text().toStdString()); });
 }

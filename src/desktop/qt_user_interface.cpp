@@ -106,10 +106,15 @@ void ModelDialog::Build() {
           else
             Command(id);
         });
-        if (id == 1 || id == 1001 || c.label == "OK") b->setDefault(true);
+        if (modal_ && (id == 1 || id == 1001 || c.label == "OK")) b->setDefault(true);
         b->setEnabled(c.enabled);
         b->setObjectName(QStringLiteral("control_%1").arg(c.id));
-        buttons->addWidget(b);
+        // A dialog lines its buttons up at the bottom; a page or a plug-in's window keeps
+        // each where it stands, beside the control it belongs to.
+        if (modal_)
+          buttons->addWidget(b);
+        else
+          current->addWidget(b);
         widgets_[c.id] = b;
         continue;
       }

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "desktop/qt_user_interface.h"
@@ -20,7 +21,9 @@ class RollupPanel : public QWidget {
   // handler checks it is still one of the host's before touching it.
   using PressHandler =
       std::function<void(host::RollupPage* page, const host::DialogModel& values, int controlId)>;
-  RollupPanel(PressHandler press, QWidget* parent = nullptr);
+  // `focus` hears a page's edit gaining or losing the keyboard.
+  using FocusHandler = std::function<void(host::RollupPage* page, int controlId, bool gained)>;
+  RollupPanel(PressHandler press, FocusHandler focus, QWidget* parent = nullptr);
 
   // Draws the pages anew (none: the panel is empty). Widgets of the old pages are deleted
   // once control returns to the event loop, since one of them may be the button whose
@@ -30,8 +33,13 @@ class RollupPanel : public QWidget {
   ModelDialog* Page(const QString& title) const;
   int PageCount() const { return static_cast<int>(shown_.size()); }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   PressHandler press_;
+  FocusHandler focus_;
+  std::map<QObject*, std::pair<host::RollupPage*, int>> edits_;
   QVBoxLayout* layout_ = nullptr;
   std::vector<ModelDialog*> shown_;
 };

@@ -1,10 +1,14 @@
 // The Utilities dock's pages and the host's progress display, pressed through their widgets.
+#include <QFocusEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include "desktop/main_window.h"
 #include "desktop/window_test_support.h"
+#include "workbench/controllers.h"
+#include "workbench/scene.h"
 
 using namespace vorlan;
 using namespace vorlan::testing;
@@ -91,4 +95,58 @@ TEST(UtilitiesDock, CancelInTheProgressDisplayStopsAnExportAndKeepsTheOldFile) {
   ModalScript ok({[](QWidget* d) { Click(d, "OK"); }});
   ASSERT_EQ(w.ExportWith("KeyExport", out.string()), 1);
   EXPECT_NE(ReadBytes(out), before);
+}
+
+TEST(UtilitiesDock, KitExportsPanelTypedIntoAndPressedGeneratesItsFiles) {
+  App();
+  TempDir dir;
+  desktop::MainWindow w(Options(dir));
+  w.show();
+  // A hand bone of the biped kind with a selected sword on it, and the sword's model file.
+  workbench::Scene& scene = w.GetScene();
+  workbench::SceneNode& hand = scene.CreateNode("Bip01 R Hand");
+  hand.SetObject(workbench::HelperObject::Point());
+  hand.TMControl()->SetClassId({0x9154, 0});
+  workbench::SceneNode& sword = scene.CreateNode("sword", &hand);
+  sword.SetObject(std::make_shared<workbench::MeshObject>());
+  sword.SetSelected(true);
+  const fs::path data = dir.path / "data";
+  fs::create_directories(data / "G" / "Equipments");
+  fs::create_directories(data / "G" / "Objects");
+  std::ofstream(data / "G" / "Objects" / "sword.zef") << "zef";
+  ASSERT_TRUE(w.SaveScene((dir.path / "hero.vscene").string()));
+
+  ASSERT_TRUE(w.OpenUtility("Eqp Export"));
+  QApplication::processEvents();
+  desktop::ModelDialog* page = w.Rollups()->Page("Parameters");
+  ASSERT_NE(page, nullptr);
+  auto type = [&](int id, const std::string& text) {
+    auto* edit = qobject_cast<QLineEdit*>(page->Control(id));
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+    QFocusEvent in(QEvent::FocusIn);  // the offscreen window is never active by itself
+    QApplication::sendEvent(edit, &in);
+    EXPECT_FALSE(w.Host().GetAcceleratorsEnabled()) << "no shortcuts while a path is typed";
+    edit->selectAll();
+    QTest::keyClicks(edit, QString::fromStdString(text));
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(edit, &out);
+    EXPECT_TRUE(w.Host().GetAcceleratorsEnabled());
+  };
+  type(102, data.string());  // engine path
+  type(105, "G\\Equipments");
+  type(108, "G\\Objects");
+  QPushButton* generate = Button(page, "Generate Eqps");
+  ASSERT_NE(generate, nullptr);
+  QTest::mouseClick(generate, Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_TRUE(fs::exists(data / "G" / "Equipments" / "sword.eqp"));
+  // The page was drawn anew with the list of what was written.
+  page = w.Rollups()->Page("Parameters");
+  ASSERT_NE(page, nullptr);
+  auto* generated = qobject_cast<QListWidget*>(page->Control(113));
+  ASSERT_NE(generated, nullptr);
+  ASSERT_EQ(generated->count(), 1);
+  EXPECT_EQ(generated->item(0)->text(), "sword.eqp");
+  SaveScreenshot(&w, "kitexport-panel");
 }
