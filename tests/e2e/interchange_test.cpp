@@ -19,6 +19,7 @@
 #include "interchange/export.h"
 #include "interchange/import.h"
 #include "interchange/test_files.h"
+#include "workbench/scene_document.h"
 #include "workbench/user_interface.h"
 #include "workbench/workbench.h"
 #include "zef/blocks.h"
@@ -271,6 +272,23 @@ TEST_F(InterchangeEndToEnd, GltfWrittenByTheWorkbenchPassesTheValidator) {
   workbench::Scene empty;
   ASSERT_TRUE(workbench::ExportGlb(empty, dir.File("empty.glb"), {}));
   outputs.push_back(dir.File("empty.glb"));
+  // Keys of every kind become valid samplers: cubic splines from TCB and Bezier keys, per
+  // frame keys from TCB rotations and eased keys, smooth rotations through their keys.
+  workbench::Scene keyed;
+  const char* keys = R"({"version": 1, "nodes": [
+    {"name": "Parent", "children": [{"name": "Mover", "controller": {
+      "position": {"class": ["0x00442312", "0x00000000"], "keys": [[0, 0, 0, 0, 0, 0, 0, 0, 0, 0],
+        [960, 0, 10, 0, 5, 0.5, 0.2, -0.3, 0, 0], [1600, 0, 10, 20, 0, -0.2, 0, 0.4, 0, 0.5]]},
+      "rotation": {"class": ["0x00442313", "0x00000000"], "keys": [[0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0],
+        [800, 0, 1.5, 0, 0, 1, 0, 0, 0, 0, 0]]},
+      "scale": {"class": ["0x00002010", "0x00000000"], "keys": [
+        [0, 0, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 0.001, 0, 0, 0.33333334, 0.33333334, 0.33333334, 0.33333334, 0.33333334, 0.33333334],
+        [1600, 0, 2, 1, 0.5, 0, 0, 0, 1, 0, 0.002, 0, 0, 0, 0, 0.33333334, 0.33333334, 0.33333334, 0.33333334, 0.33333334, 0.33333334]]}}}]},
+    {"name": "Spinner", "controller": {"rotation": {"class": ["0x00002009", "0x00000000"],
+      "keys": [[0, 0, 0, 0, 0, 1], [800, 0, 0, 0, 0.7071068, 0.7071068], [1600, 0, 0, 0, 1, 0]]}}}]})";
+  ASSERT_TRUE(workbench::ParseSceneDocument(keys, keyed).ok);
+  ASSERT_TRUE(workbench::ExportGlb(keyed, dir.File("keyed.glb"), {}));
+  outputs.push_back(dir.File("keyed.glb"));
 
   Command v = Validate(outputs);
   EXPECT_EQ(v.exitCode, 0) << v.out;
