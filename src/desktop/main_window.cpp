@@ -79,11 +79,6 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
   layout->addLayout(timeRow);
   setCentralWidget(central);
 
-  playTimer_ = new QTimer(this);
-  connect(playTimer_, &QTimer::timeout, this, [this] {
-    int next = slider_->value() + 1;
-    SetFrame(next > slider_->maximum() ? slider_->minimum() : next);
-  });
   hostClock_ = new QTimer(this);
   connect(hostClock_, &QTimer::timeout, this, [this] { StepHostPlayback(); });
   connect(play, &QPushButton::clicked, this, [this] { Play(true); });
@@ -102,7 +97,6 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-  playTimer_->stop();
   hostClock_->stop();
   delete shotEditor_;
   if (mapwright_) mapwright_->close();
@@ -251,7 +245,6 @@ void MainWindow::RefreshScene() {
   slider_->blockSignals(true);
   slider_->setRange(scene_->animStart / ticksPerFrame, scene_->animEnd / ticksPerFrame);
   slider_->blockSignals(false);
-  playTimer_->setInterval(1000 / fps);
   hostClock_->setInterval(1000 / fps);
   viewport_->Invalidate();
   setWindowTitle(QString("Vorlan Workbench - %1")
@@ -500,10 +493,12 @@ void MainWindow::SetFrame(int frame) {
 }
 
 void MainWindow::Play(bool on) {
+  // Play and Stop are the host's playback: plug-ins that follow the time see it run.
   if (on)
-    playTimer_->start();
+    workbench_->StartAnimPlayback();
   else
-    playTimer_->stop();
+    workbench_->EndAnimPlayback();
+  FollowHost();
 }
 
 }  // namespace vorlan::desktop

@@ -64,6 +64,7 @@ class MainWindow : public QMainWindow {
 
   // Frame shown by the slider; sets the viewport's time.
   void SetFrame(int frame);
+  // Starts or stops the host's playback; the clock steps it once per frame.
   void Play(bool on);
 
   // The ShotEditor's window over this host (shown; made when there is none), as its
@@ -111,7 +112,6 @@ class MainWindow : public QMainWindow {
   bool rollupsDirty_ = false;
   QSlider* slider_ = nullptr;
   QLabel* frameLabel_ = nullptr;
-  QTimer* playTimer_ = nullptr;
   QTimer* hostClock_ = nullptr;
   QPointer<ShotEditorView> shotEditor_;
   QPointer<MapwrightView> mapwright_;

@@ -254,6 +254,15 @@ TEST(ShotEditorView, RangeRowsPlaybackButtonsCamerasFromPluginCallsAndTheClosing
                     list->visualItemRect(list->topLevelItem(0)).center());
   EXPECT_TRUE(editor->ItemList()->isEnabled());
 
+  // The main window's Play and Stop run the host's playback, which the editor hears.
+  QTest::mouseClick(w.findChild<QPushButton*>("play"), Qt::LeftButton);
+  EXPECT_TRUE(w.Host().IsAnimPlaying());
+  const int frame = w.TimeSlider()->value();
+  ASSERT_TRUE(w.StepHostPlayback());
+  EXPECT_EQ(w.TimeSlider()->value(), frame + 1);
+  QTest::mouseClick(w.findChild<QPushButton*>("stop"), Qt::LeftButton);
+  EXPECT_FALSE(w.Host().IsAnimPlaying());
+
   // A camera a plug-in makes on its own thread reaches the "Item" list once the call is over.
   w.RunPluginCall([&] {
     w.Host().CreateNode("LateCam", nullptr, std::make_shared<workbench::CameraObject>());
