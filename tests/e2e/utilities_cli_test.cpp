@@ -80,5 +80,21 @@ TEST_F(UtilitiesCli, SkinCommandsCheckTheirArguments) {
   EXPECT_FALSE(support::FileExists(File("o.vscene")));
 }
 
+TEST_F(UtilitiesCli, BothUtilitiesOpenInTheUtilitiesPanelAndRunFromTheirButtons) {
+  RunResult r =
+      RunVorlan(Common() + "utility \"Eqp Export\" --scene " + Sample() + " --press \"Generate Eqps\"");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("Rewrite existing .eqp files"), std::string::npos) << r.out;
+  EXPECT_TRUE(support::FileExists(File("cfg/kitExport.cfg")));
+  EXPECT_TRUE(support::FileExists(File("logs/kitExport.log")));
+
+  r = RunVorlan(Common() + "utility SkinTools --scene " + Sample() + " --press \"Save Physique\"");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("Select only object you want to save..."), std::string::npos) << r.out;
+  std::vector<uint8_t> cfg;
+  ASSERT_TRUE(support::ReadWholeFile(File("cfg/SkinTools.cfg"), cfg));
+  EXPECT_EQ(cfg, (std::vector<uint8_t>{1, 0, 0, 0}));
+}
+
 }  // namespace
 }  // namespace vorlan::testing
