@@ -143,6 +143,10 @@ class Interface {
   // restore it.
   virtual bool AutoBackupEnabled() const { return false; }
   virtual void EnableAutoBackup(bool /*on*/) {}
+
+  // A plug-in's findings for whoever runs it (a build farm, the command line's --report):
+  // one JSON object per call, tagged with the plug-in's name. The host may ignore them.
+  virtual void Report(const std::string& /*source*/, const std::string& /*json*/) {}
 };
 
 }  // namespace vorlan::host

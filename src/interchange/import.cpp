@@ -25,6 +25,7 @@
 #include "interchange/convert.h"
 #include "interchange/glb.h"
 #include "interchange/import_animation.h"
+#include "interchange/import_characters.h"
 #include "interchange/import_parts.h"
 #include "support/file_io.h"
 #include "workbench/scene_document.h"
@@ -113,11 +114,18 @@ class Converter {
 
   // Precondition: ai_.mRootNode is not null.
   void Run() {
+    const std::vector<SceneNode*> before = scene_.Root().Children();
     IndexObjects();
     Traverse();
     // Keys are made relative to each node's parent as it stands: this comes after anything
     // that moves nodes to other parents.
     BuildAnimations(ai_, animated_, path_, gltf_, frame_.Scale(), scene_, warnings_);
+    BuildCharacters(ai_, characters_, scene_, frame_.Scale(), warnings_);
+    // Characters move nodes under a skeleton and add targets: what this import added at the
+    // top is what an undo removes.
+    topLevel_.clear();
+    for (SceneNode* n : scene_.Root().Children())
+      if (std::find(before.begin(), before.end(), n) == before.end()) topLevel_.push_back(n);
     ReportScene();
     result_.warnings = warnings_.Lines();
   }
@@ -230,6 +238,7 @@ class Converter {
         SceneNode& n = holder("mesh");
         n.SetObject(e.object);
         n.SetMtl(e.mtl);
+        if (HasCharacterData(ai_, parts)) characters_.push_back({&n, parts});
       }
     }
     if (auto i = Take(cameras_, name)) {
@@ -300,16 +309,6 @@ class Converter {
         warnings_.Tally("meshes that no node uses not imported", 1, name);
         continue;
       }
-      if (m.mNumBones)
-        warnings_.Tally("skinned meshes imported without their skins (bind pose kept)", 1, name);
-      if (m.mNumAnimMeshes) {
-        std::string targets;
-        for (unsigned k = 0; m.mAnimMeshes && k < m.mNumAnimMeshes && k < kMaxListed; ++k)
-          if (m.mAnimMeshes[k] && m.mAnimMeshes[k]->mName.length)
-            targets += (targets.empty() ? "" : ", ") + std::string(m.mAnimMeshes[k]->mName.C_Str());
-        warnings_.Tally("morph targets not imported", m.mNumAnimMeshes,
-                        targets.empty() ? name : name + " (" + targets + ")");
-      }
     }
 
     if (materials_.UnwrittenEmbedded())
@@ -352,6 +351,7 @@ class Converter {
   std::unordered_set<const aiNode*> visited_;
   std::vector<SceneNode*> topLevel_;
   AnimationTargets animated_;
+  std::vector<CharacterMesh> characters_;
 };
 
 ImportResult Fail(const std::string& path, const std::string& why) {

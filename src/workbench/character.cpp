@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/control.h"
+
 namespace vorlan::workbench {
 
 using host::Point3;
@@ -50,7 +52,10 @@ host::Object* SceneNode::GetObjectReference() const {
 }
 
 host::SkeletonExport* SceneNode::GetSkeletonExport() const {
-  return IsSkeletonRoot(*this) ? &scene_.skeletonSwitches : nullptr;
+  const host::Control* c = GetTMController();
+  const bool bone = c && (c->GetClassId() == host::kBipedSlaveControlClassId ||
+                          c->GetClassId() == host::kFootstepControlClassId);
+  return bone || IsSkeletonRoot(*this) ? &scene_.skeletonSwitches : nullptr;
 }
 
 bool IsSkeletonRoot(const host::Node& node) {
@@ -204,21 +209,11 @@ void MorpherImpl::ForgetNodes(const std::function<bool(const host::Node*)>& doom
 // ---------------------------------------------------------------------------------------
 // Skeleton root
 
-std::optional<host::Mesh> SkeletonRootObject::ConvertToTriMesh(host::TimeValue) const {
-  // An octahedron standing on its tip.
-  host::Mesh m;
-  float s = size, w = size * 0.5f;
-  m.verts = {{0, 0, -s}, {w, 0, 0}, {0, w, 0}, {-w, 0, 0}, {0, -w, 0}, {0, 0, s}};
-  for (uint32_t k = 0; k < 4; ++k) {
-    uint32_t a = 1 + k, b = 1 + (k + 1) % 4;
-    m.faces.push_back({{0, b, a}, 1, 0, 7});
-    m.faces.push_back({{5, a, b}, 1, 0, 7});
-  }
-  return m;
-}
-
-host::Box3 SkeletonRootObject::GetBoundingBox(host::TimeValue t) const {
-  return ConvertToTriMesh(t)->Bounds();
+host::Box3 SkeletonRootObject::GetBoundingBox(host::TimeValue) const {
+  host::Box3 b;
+  b.Include({-size, -size, -size});
+  b.Include({size, size, size});
+  return b;
 }
 
 }  // namespace vorlan::workbench

@@ -74,16 +74,14 @@ class MorpherImpl : public WithAppData<host::MorphModifier> {
   std::vector<host::MorphChannel> channels;
 };
 
-// The skeleton's root: a geometry object whose node parents the bones. It converts to a
-// small marker mesh, so that views show where the character stands.
+// The skeleton's root: a geometry object whose node parents the bones. It has no triangles
+// of its own, so a scene export leaves it (and the bones below it) out.
 class SkeletonRootObject : public SceneObject {
  public:
   SkeletonRootObject() : SceneObject(host::kSkeletonRootClassId, host::kGeomObjectClass, "Skeleton") {}
-  bool CanConvertToTriMesh() const override { return true; }
-  std::optional<host::Mesh> ConvertToTriMesh(host::TimeValue) const override;
   host::Box3 GetBoundingBox(host::TimeValue t) const override;
 
-  float size = 1.0f;  // half the marker's height
+  float size = 1.0f;  // half the extent of the box views draw for it
 };
 
 // Whether a node's object is a skeleton root.

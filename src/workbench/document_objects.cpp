@@ -1,5 +1,7 @@
 #include "workbench/document_objects.h"
 
+#include "workbench/character.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -714,6 +716,11 @@ std::shared_ptr<SceneObject> ReadObject(const Json& j, const std::string& path,
     o = HelperObject::Dummy(box);
   } else if (t == "helper") {
     o = ReadHelper(j, path, fixups);
+  } else if (t == "skeleton") {
+    OnlyKeys(j, path, {"id", "type", "size", "appData"});
+    auto root = std::make_shared<SkeletonRootObject>();
+    ReadIf(j, "size", path, root->size, Float);
+    o = root;
   } else if (t == "shape") {
     OnlyKeys(j, path, {"id", "type", "appData"});
     o = std::make_shared<ShapeObject>();
@@ -726,7 +733,7 @@ std::shared_ptr<SceneObject> ReadObject(const Json& j, const std::string& path,
     o = std::make_shared<UnconvertibleGeomObject>(id, name);
   } else {
     Fail(Key(path, "type"),
-         "expected mesh, camera, light, dummy, helper, shape or geometry, found \"" + t + "\"");
+         "expected mesh, camera, light, dummy, helper, skeleton, shape or geometry, found \"" + t + "\"");
   }
   if (const Json* ad = Find(j, "appData")) ReadAppData(*ad, Key(path, "appData"), o->appData);
   return o;
@@ -772,6 +779,9 @@ Json WriteObject(const SceneObject& o) {
                            defaults->box->max == helper->box->max))
         j["box"] = BoxJson(*helper->box);
     }
+  } else if (auto* skel = dynamic_cast<const SkeletonRootObject*>(&o)) {
+    j = {{"type", "skeleton"}};
+    if (skel->size != 1.0f) j["size"] = FloatJson(skel->size);
   } else if (dynamic_cast<const ShapeObject*>(&o)) {
     j = {{"type", "shape"}};
   } else if (auto m = o.CanConvertToTriMesh() ? o.ConvertToTriMesh(0) : std::nullopt) {

@@ -12,6 +12,7 @@
 #include "workbench/document_buffer.h"
 #include "workbench/document_io.h"
 #include "workbench/document_json.h"
+#include "workbench/document_characters.h"
 #include "workbench/document_objects.h"
 
 namespace vorlan::workbench {
@@ -43,6 +44,7 @@ struct NodeDesc {
   std::string userProps;
   AppDataStore appData;
   std::shared_ptr<SceneObject> object;
+  std::vector<std::shared_ptr<host::Modifier>> modifiers;  // top first
   std::shared_ptr<host::Mtl> mtl;
   std::optional<ControllerDesc> controller;
   std::vector<NodeDesc> children;
@@ -134,6 +136,9 @@ class Reader {
     for (const auto& f : fixups)
       if (!names_.count(f.name) && !scene_.FindNode(f.name))
         Fail(f.path, "no node is named \"" + f.name + "\"");
+    for (const auto& r : modifierRefs)
+      if (!names_.count(r.name) && !scene_.FindNode(r.name))
+        Fail(r.path, "no node is named \"" + r.name + "\"");
   }
 
   std::optional<uint32_t> hostVersion;
@@ -144,6 +149,7 @@ class Reader {
   std::map<std::string, host::SceneProperty> properties;
   std::vector<NodeDesc> roots;
   std::vector<NodeRefFixup> fixups;
+  std::vector<ModifierNodeRef> modifierRefs;
 
  private:
   void ReadAnimation(const Json& j) {
@@ -225,7 +231,7 @@ class Reader {
     Object(j, path);
     OnlyKeys(j, path,
              {"name", "selected", "transform", "objectOffset", "userProps", "appData", "material", "object",
-              "controller", "children"});
+              "controller", "modifiers", "children"});
     NodeDesc n;
     const Json* name = Find(j, "name");
     if (!name) Fail(path, "expected the node's \"name\"");
@@ -239,6 +245,7 @@ class Reader {
     if (const Json* m = Find(j, "material")) n.mtl = MaterialRef(*m, Key(path, "material"));
     if (const Json* o = Find(j, "object")) n.object = ObjectRef(*o, Key(path, "object"));
     if (const Json* c = Find(j, "controller")) n.controller = ReadNodeController(*c, Key(path, "controller"));
+    if (const Json* m = Find(j, "modifiers")) n.modifiers = ReadModifiers(*m, Key(path, "modifiers"), modifierRefs);
     if (const Json* c = Find(j, "children")) {
       std::string cp = Key(path, "children");
       Array(*c, cp);
@@ -306,6 +313,7 @@ void Build(const NodeDesc& d, SceneNode* parent, Scene& scene) {
   n.SetObject(d.object);
   n.SetMtl(d.mtl);
   if (d.controller) ApplyNodeController(*d.controller, n);
+  for (auto m = d.modifiers.rbegin(); m != d.modifiers.rend(); ++m) n.AddModifier(*m);
   for (const auto& c : d.children) Build(c, &n, scene);
 }
 
@@ -359,6 +367,7 @@ DocumentResult ParseDocument(std::string_view text, Scene& scene, const std::str
     for (auto& [k, v] : reader.properties) scene.properties[k] = v;
     for (const auto& root : reader.roots) Build(root, nullptr, scene);
     for (const auto& f : reader.fixups) f.block->SetNode(f.param, scene.FindNode(f.name), f.tab);
+    for (const auto& r : reader.modifierRefs) r.set(scene.FindNode(r.name));
     return {true, {}};
   } catch (const DocumentError& e) {
     return {false, file + ": " + e.what()};
@@ -442,6 +451,7 @@ class Writer {
       }
     }
     if (auto c = WriteNodeController(n)) j["controller"] = std::move(*c);
+    if (!n.Modifiers().empty()) j["modifiers"] = WriteModifiers(n);
     if (n.NumberOfChildren() > 0) {
       Json children = Json::array();
       for (const SceneNode* c : n.Children()) children.push_back(Node(*c, depth + 1));

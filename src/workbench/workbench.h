@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/interface.h"
@@ -169,6 +170,9 @@ class Workbench : public host::Interface {
   void SetCancel(bool cancel) override { cancel_ = cancel; }
   bool AutoBackupEnabled() const override { return autoBackup_; }
   void EnableAutoBackup(bool on) override { autoBackup_ = on; }
+  void Report(const std::string& source, const std::string& json) override { reports_.emplace_back(source, json); }
+  // What plug-ins reported, in order: (source, JSON object).
+  const std::vector<std::pair<std::string, std::string>>& Reports() const { return reports_; }
 
  private:
   // The active viewport: a camera view looks through the scene's active view camera.
@@ -216,6 +220,7 @@ class Workbench : public host::Interface {
   std::atomic<bool> cancel_{false};
   int redraws_ = 0;
   bool autoBackup_ = true;
+  std::vector<std::pair<std::string, std::string>> reports_;
   // Last, so that it goes first: closing the utility still needs the rest of the host.
   UtilitiesPanel utilities_{*this};
 };

@@ -221,9 +221,11 @@ Nested DecodeBone(ByteReader& r, Fields& f) {
   f.push_back({"point lists", std::to_string(*lists)});
   if (!r.Seek(r.Pos() + 164)) return std::nullopt;  // offset, indices and the two matrices
   for (uint32_t i = 0; i < *lists; ++i) {
-    if (!r.Skip(8)) return std::nullopt;
-    auto n = r.U32();
-    if (!n || !r.Skip(uint64_t{*n} * 8)) return std::nullopt;
+    auto mesh = r.U32(), block = r.U32(), n = r.U32();
+    if (!mesh || !block || !n || !r.Skip(uint64_t{*n} * 8)) return std::nullopt;
+    f.push_back({"list " + std::to_string(i), "mesh " + std::to_string(*mesh) + " block " +
+                                                  std::to_string(*block & 0x3FFFFFFF) + " vertices " +
+                                                  std::to_string(*n)});
   }
   return r.Pos();
 }
@@ -234,7 +236,16 @@ Nested DecodeMorphDeltas(ByteReader& r, Fields& f) {
 }
 
 Nested DecodeBoneList(ByteReader& r, Fields& f) {
-  AddU32(r, f, "bones");
+  auto n = r.U32();
+  if (!n) return std::nullopt;
+  f.push_back({"bones", std::to_string(*n)});
+  std::string list;
+  for (uint32_t i = 0; i < *n && i < 64; ++i) {
+    auto bone = r.U32();
+    if (!bone) break;
+    list += (i ? " " : "") + std::to_string(*bone);
+  }
+  if (*n) f.push_back({"indices", list});
   return std::nullopt;
 }
 

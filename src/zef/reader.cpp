@@ -1,5 +1,7 @@
 #include "zef/reader.h"
 
+#include "zef/skeleton_check.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -260,6 +262,7 @@ ZefResult ParseZef(std::span<const uint8_t> data, ZefFile& file) {
 std::vector<std::string> ValidateZef(std::span<const uint8_t> data, const ZefFile& file) {
   std::vector<std::string> findings;
   Validator(data, findings).Blocks(file.blocks);
+  ValidateSkeleton(data, file, findings);
   const BlockInfo* root = nullptr;
   for (const BlockInfo& b : file.blocks)
     if (b.id == kNode || b.id == kSkeletonObj) {

@@ -19,6 +19,7 @@ void FaceList::Clear() {
   triangles.clear();
   positions.clear();
   normals.clear();
+  hostVerts.clear();
   uvs.clear();
 }
 
@@ -123,6 +124,7 @@ void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceLis
   out.triangles.resize(numFaces);
   out.positions.resize(3 * std::size_t(numFaces));
   out.normals.resize(3 * std::size_t(numFaces));
+  out.hostVerts.resize(3 * std::size_t(numFaces));
   out.uvs.assign(uvFloats, 0.0f);
 
   const std::array<int, 3> order = mirrored ? std::array<int, 3>{2, 1, 0} : std::array<int, 3>{0, 1, 2};
@@ -140,6 +142,7 @@ void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceLis
     for (int k = 0; k < 3; ++k) {
       const int c = order[static_cast<std::size_t>(k)];
       const std::size_t corner = 3 * std::size_t(f) + static_cast<std::size_t>(k);
+      out.hostVerts[corner] = face.v[static_cast<std::size_t>(c)];
       out.positions[corner] = toPivot.PointTransform(mesh_.verts[face.v[static_cast<std::size_t>(c)]]);
       out.normals[corner] =
           host::Normalize(toPivot.VectorTransform(mesh_.CornerNormal(static_cast<int>(f), c)));
@@ -199,7 +202,10 @@ bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t
 }
 
 uint32_t WriteTransformBlock(zef::SceneBuffer& buffer, const host::Node& node) {
-  const host::Matrix3 tm = node.GetNodeTM(0);
+  return WriteTransformBlock(buffer, node.GetNodeTM(0));
+}
+
+uint32_t WriteTransformBlock(zef::SceneBuffer& buffer, const host::Matrix3& tm) {
   const host::AffineParts parts = host::DecompAffine(tm);
   host::Point3 euler = host::QuatToEulerXYZ(host::Normalize(parts.q));
   // A zero angle is written as +0 whichever way the decomposition rounded.
@@ -214,7 +220,10 @@ uint32_t WriteTransformBlock(zef::SceneBuffer& buffer, const host::Node& node) {
 }
 
 uint32_t WriteUserPropsBlock(zef::SceneBuffer& buffer, const host::Node& node) {
-  const std::string text = node.GetUserPropBuffer();
+  return WriteUserPropsBlock(buffer, node.GetUserPropBuffer());
+}
+
+uint32_t WriteUserPropsBlock(zef::SceneBuffer& buffer, const std::string& text) {
   // The host keeps the text as a C string: it ends at the first zero.
   const std::size_t len = std::strlen(text.c_str());
   const uint32_t size = static_cast<uint32_t>(12 + len + 1);

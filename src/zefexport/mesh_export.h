@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "host/material.h"
@@ -57,6 +58,7 @@ struct FaceList {
   std::vector<Triangle> triangles;
   std::vector<host::Point3> positions;  // per corner, in the node's pivot space
   std::vector<host::Point3> normals;    // per corner, unit length
+  std::vector<uint32_t> hostVerts;      // per corner, the mesh vertex it was made from
   // Per triangle, its three corners' pairs back to back: corner k holds pairCount (u, v)
   // pairs starting at uvStart + 2 * pairCount * k. v is already flipped (1 - v).
   std::vector<float> uvs;
@@ -96,9 +98,13 @@ uint32_t BuildGObj(ExportContext& ctx, const host::Node& node, const FaceList& f
 // The 108-byte Transform block of the node's transform at time 0, at the buffer's offset.
 // Returns its size.
 uint32_t WriteTransformBlock(zef::SceneBuffer& buffer, const host::Node& node);
+// The same of any transform.
+uint32_t WriteTransformBlock(zef::SceneBuffer& buffer, const host::Matrix3& tm);
 
 // The node's user-defined properties text as a UserProps block. Returns its size.
 uint32_t WriteUserPropsBlock(zef::SceneBuffer& buffer, const host::Node& node);
+// The same of a text the caller took from a node.
+uint32_t WriteUserPropsBlock(zef::SceneBuffer& buffer, const std::string& text);
 
 // Gives corners that lie at exactly the same position, and whose triangles share a
 // smoothing-group bit, the normalised sum of their normals, visiting corners in order so

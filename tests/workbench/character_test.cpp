@@ -132,7 +132,7 @@ TEST(CharacterNodes, SkeletonRootOffersTheScaleSwitch) {
   c.root.GetSkeletonExport()->RemoveNonUniformScale(true);
   EXPECT_TRUE(c.scene.skeletonSwitches.NonUniformScaleRemoved());
   EXPECT_TRUE(IsSkeletonRoot(c.root));
-  EXPECT_TRUE(c.root.EvalWorldState(0)->ConvertToTriMesh(0)->IsValid());
+  EXPECT_FALSE(c.root.EvalWorldState(0)->CanConvertToTriMesh());
 }
 
 }  // namespace
