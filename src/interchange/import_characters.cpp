@@ -15,19 +15,8 @@ namespace {
 
 uint32_t NumVerts(const aiMesh& m) { return m.mVertices ? m.mNumVertices : 0; }
 
-bool IsBone(const SceneNode& n) {
-  const host::Control* c = n.GetTMController();
-  return c && c->GetClassId() == host::kBipedSlaveControlClassId;
-}
-
 void MakeBone(SceneNode& n) {
   if (TransformControl* c = n.TMControl()) c->SetClassId(host::kBipedSlaveControlClassId);
-}
-
-bool Below(const SceneNode& n, const SceneNode& ancestor) {
-  for (const SceneNode* p = n.Parent(); p; p = p->Parent())
-    if (p == &ancestor) return true;
-  return false;
 }
 
 // The skin of one mesh node from the bones of its aiMeshes; null when none resolves.
@@ -157,10 +146,12 @@ CharacterCounts BuildCharacters(const aiScene& ai, const std::vector<CharacterMe
     for (SceneNode* n : scene.AllNodes())
       if (std::find(top.begin(), top.end(), n) != top.end()) ordered.push_back(n);
     for (SceneNode* b : ordered) b->Reparent(&root);
-    for (const CharacterMesh& cm : meshes)
-      if (Below(*cm.node, root)) cm.node->Reparent(nullptr);
     counts.bones = static_cast<uint32_t>(bones.size());
   }
+  // Characters are exported from the top of the scene: the character exporter stops at
+  // helpers (the groups files are full of) and does not look inside the skeleton.
+  for (const CharacterMesh& cm : meshes)
+    if (cm.node->Parent() && !cm.node->Parent()->IsRootNode()) cm.node->Reparent(nullptr);
   // The Morpher goes below the skin: shapes first, then the bones move the result.
   for (const CharacterMesh& cm : meshes)
     if (auto morph = BuildMorpher(ai, cm, scene, scale)) {

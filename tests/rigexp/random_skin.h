@@ -26,7 +26,7 @@ inline SplitInput RandomSkin(const RandomSkinSpec& spec, uint32_t seed) {
   for (uint32_t v = 0; v < spec.vertices; ++v) {
     if (unit(rng) < spec.unweighted) continue;
     const uint32_t home = static_cast<uint32_t>(uint64_t(v) * spec.bones / spec.vertices);
-    const uint32_t count = 1 + rng() % spec.maxInfluences;
+    const uint32_t count = 1 + static_cast<uint32_t>(rng() % spec.maxInfluences);
     std::vector<uint32_t> chosen;
     for (uint32_t k = 0; k < count * 3 && chosen.size() < count; ++k) {
       int offset = static_cast<int>(rng() % (2 * spec.reach + 1)) - static_cast<int>(spec.reach);
@@ -40,8 +40,8 @@ inline SplitInput RandomSkin(const RandomSkinSpec& spec, uint32_t seed) {
     for (std::size_t k = 0; k < chosen.size(); ++k) in.influences[v].push_back({chosen[k], w[k] / total});
   }
   for (uint32_t f = 0; f < spec.faces; ++f) {
-    const uint32_t a = rng() % spec.vertices;
-    auto near = [&] { return std::min(spec.vertices - 1, a + rng() % 6); };
+    const uint32_t a = static_cast<uint32_t>(rng() % spec.vertices);
+    auto near = [&] { return std::min<uint32_t>(spec.vertices - 1, a + static_cast<uint32_t>(rng() % 6)); };
     in.faces.push_back({a, near(), near()});
   }
   return in;
