@@ -52,7 +52,9 @@ TEST(CharacterImport, SkinnedCorpusFilesBecomeASkeletonAndSkins) {
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(bones, AssimpBones(AssetPath(file)));
     for (SceneNode* n : scene.AllNodes()) {
-      if (IsBone(*n)) EXPECT_TRUE(Below(*n, *root)) << n->GetName();
+      if (IsBone(*n)) {
+        EXPECT_TRUE(Below(*n, *root)) << n->GetName();
+      }
       const auto* skin = workbench::FindSkin(*n);
       if (!skin) continue;
       ++skins;
