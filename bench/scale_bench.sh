@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Production-size scenes: a generated OBJ of 1M and 4M triangles (100 objects, 5 materials,
+# texture coordinates and normals) through `vorlan` beside Assimp's own tool, in one run.
+# For each size: wall time and peak memory of
+#   assimp info X.obj            assimp export X.obj X.glb
+#   vorlan convert X.obj X.vscene / X.vscb / X.glb
+#   vorlan export X.obj X.zef    vorlan export X.vscene X.zef
+# and the sizes of the document (JSON + buffer), the single file and the .glb; last the
+# growth exponent of `convert X.obj X.glb` from 1M to 4M.
+#
+#   bench/scale_bench.sh [BUILD_DIR] [SIZES...]      (sizes in triangles; default 1000000 4000000)
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+shift || true
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(1000000 4000000)
+vorlan="$build/bin/vorlan"
+for tool in "$vorlan" assimp python3 /usr/bin/time; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "scale_bench: $tool not found" >&2; exit 2; }
+done
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
+
+# A grid of quads per object, materials in turn.
+generate() {
+  python3 - "$1" "$2" <<'PY'
+import math, sys
+tris, path = int(sys.argv[1]), sys.argv[2]
+objects, mats = 100, 5
+n = max(1, int(math.sqrt(tris / objects / 2)))
+with open(path, "w") as f:
+    f.write("mtllib x.mtl\n")
+    base = 1
+    out = []
+    for o in range(objects):
+        out.append("o part%d\nusemtl m%d\n" % (o, o % mats))
+        ox = (o % 10) * (n + 2)
+        oy = (o // 10) * (n + 2)
+        for j in range(n + 1):
+            for i in range(n + 1):
+                out.append("v %d %d %.3f\nvt %.5f %.5f\nvn 0 0 1\n" % (ox + i, oy + j, math.sin(i * 0.1) * math.cos(j * 0.1), i / n, j / n))
+        for j in range(n):
+            for i in range(n):
+                a = base + j * (n + 1) + i
+                b, c, d = a + 1, a + n + 2, a + n + 1
+                out.append("f %d/%d/%d %d/%d/%d %d/%d/%d\nf %d/%d/%d %d/%d/%d %d/%d/%d\n" % (a, a, a, b, b, b, c, c, c, a, a, a, c, c, c, d, d, d))
+        base += (n + 1) * (n + 1)
+        if len(out) > 100000:
+            f.write("".join(out)); out = []
+    f.write("".join(out))
+PY
+}
+
+# "seconds peak-MB" of one command.
+measure() {
+  /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>"$work/err" || { echo "failed: $*" >&2; cat "$work/err" >&2; exit 1; }
+  awk '{printf "%s %.0f", $1, $2 / 1024}' "$work/time"
+}
+
+printf '%-10s %-34s %9s %9s %12s\n' triangles command seconds peak-MB bytes
+declare -A glbTime
+for tris in "${sizes[@]}"; do
+  dir="$work/$tris"
+  mkdir -p "$dir"
+  generate "$tris" "$dir/x.obj"
+  printf 'newmtl m0\nKd 1 0 0\nnewmtl m1\nKd 0 1 0\nnewmtl m2\nKd 0 0 1\nnewmtl m3\nKd 1 1 0\nnewmtl m4\nKd 0 1 1\n' >"$dir/x.mtl"
+  row() { printf '%-10s %-34s %9s %9s %12s\n' "$tris" "$1" $2 "${3:-}"; }
+  row "(obj)" "- -" "$(stat -c %s "$dir/x.obj")"
+  row "assimp info" "$(measure assimp info "$dir/x.obj")"
+  row "assimp export -> .glb" "$(measure assimp export "$dir/x.obj" "$dir/assimp.glb")" "$(stat -c %s "$dir/assimp.glb")"
+  row "vorlan convert -> .vscene" "$(measure "$vorlan" --log-dir "$work/logs" convert "$dir/x.obj" "$dir/x.vscene")" \
+    "$(($(stat -c %s "$dir/x.vscene") + $(stat -c %s "$dir/x.vbin")))"
+  row "vorlan convert -> .vscb" "$(measure "$vorlan" --log-dir "$work/logs" convert "$dir/x.obj" "$dir/x.vscb")" "$(stat -c %s "$dir/x.vscb")"
+  glb="$(measure "$vorlan" --log-dir "$work/logs" convert "$dir/x.obj" "$dir/x.glb")"
+  glbTime[$tris]="${glb%% *}"
+  row "vorlan convert -> .glb" "$glb" "$(stat -c %s "$dir/x.glb")"
+  row "vorlan export .obj -> .zef" "$(measure "$vorlan" --log-dir "$work/logs" export "$dir/x.obj" "$dir/a.zef" --yes)"
+  row "vorlan export .vscene -> .zef" "$(measure "$vorlan" --log-dir "$work/logs" export "$dir/x.vscene" "$dir/b.zef" --yes)"
+  row "vorlan export .vscb -> .zef" "$(measure "$vorlan" --log-dir "$work/logs" export "$dir/x.vscb" "$dir/c.zef" --yes)"
+  cmp -s "$dir/a.zef" "$dir/b.zef" && cmp -s "$dir/a.zef" "$dir/c.zef" || echo "scale_bench: the .zef differs by route at $tris" >&2
+  rm -f "$dir"/*.glb "$dir"/*.zef "$dir"/*.vscb
+done
+if [ ${#sizes[@]} -ge 2 ]; then
+  a=${sizes[0]} b=${sizes[${#sizes[@]}-1]}
+  awk -v ta="${glbTime[$a]}" -v tb="${glbTime[$b]}" -v a="$a" -v b="$b" \
+    'BEGIN {printf "growth exponent of convert -> .glb from %d to %d triangles: %.2f\n", a, b, log(tb / ta) / log(b / a)}'
+fi
