@@ -2,6 +2,8 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 #include "command.h"
 #include "file_checks.h"
@@ -54,8 +56,14 @@ const workbench::LoadedClass* ChooseExporter(const workbench::PluginLoader& load
     error = "no exporter writes \"." + ext + "\" files (see `vorlan plugins`)";
     return nullptr;
   }
-  // Several exporters may share an extension (scenes and characters both write .zef); the
-  // first loaded one wins unless --plugin names another.
+  // Several exporters may share an extension: scenes and characters both write .zef, and a
+  // character file of a scene without a skeleton fails. The scene exporter is the default;
+  // --plugin names another.
+  static const std::pair<std::string_view, std::string_view> kDefaults[] = {{"zef", "ZefExport"}};
+  for (const auto& [extension, name] : kDefaults)
+    if (ext == extension)
+      for (const workbench::LoadedClass* c : matches)
+        if (c->className == name) return c;
   return matches.front();
 }
 
@@ -142,7 +150,10 @@ int RunExport(Context& ctx, const ExportOptions& o) {
   }
   uint32_t options = o.selected ? 1u : 0u;
   int ok = exporter->DoExport(o.out.c_str(), wb, !o.interactive, options);
-  if (report) report->Step("export");
+  if (report) {
+    report->Step("export");
+    for (const auto& [source, json] : wb.Reports()) report->Plugin(source, json);
+  }
   if (!ok) return finish(kExitFailure, exporterClass->className + " failed to export \"" + o.out + "\"");
 
   // A file that our own reader refuses is a failed export, whatever the exporter said.

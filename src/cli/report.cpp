@@ -53,6 +53,12 @@ void Report::SetOutput(const std::string& path) {
   }
 }
 
+void Report::Plugin(const std::string& source, const std::string& json) {
+  Json parsed = Json::parse(json, nullptr, false);
+  // A plug-in's text that is not JSON is still worth keeping, as text.
+  plugins_[source] = parsed.is_discarded() ? Json(json) : std::move(parsed);
+}
+
 void Report::Step(const std::string& name) {
   Clock::time_point now = Clock::now();
   steps_.emplace_back(name, std::chrono::duration<double, std::milli>(now - stepStart_).count());
@@ -71,6 +77,7 @@ std::string Report::Write(const std::string& path, bool ok, const std::string& e
   if (!written_.is_null()) j["written"] = written_;
   j["warnings"] = warnings_;
   j["lost"] = lost_;
+  if (!plugins_.is_null()) j["plugins"] = plugins_;
   Json timings;
   for (const auto& [name, ms] : steps_) timings[name + "Ms"] = ms;
   timings["totalMs"] = std::chrono::duration<double, std::milli>(Clock::now() - start_).count();

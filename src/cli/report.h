@@ -26,6 +26,8 @@ class Report {
   void Warning(std::string text) { warnings_.push_back(std::move(text)); }
   // Something of the source the output does not keep.
   void Lost(std::string text) { lost_.push_back(std::move(text)); }
+  // A plug-in's own findings (a JSON object in text), kept under "plugins" by its name.
+  void Plugin(const std::string& source, const std::string& json);
   // Ends the step that began with the previous call (or the report's creation).
   void Step(const std::string& name);
 
@@ -35,7 +37,7 @@ class Report {
  private:
   using Clock = std::chrono::steady_clock;
   std::string command_, input_, output_, tool_;
-  nlohmann::ordered_json scene_, written_;
+  nlohmann::ordered_json scene_, written_, plugins_;
   std::vector<std::string> warnings_, lost_;
   std::vector<std::pair<std::string, double>> steps_;
   Clock::time_point start_, stepStart_;

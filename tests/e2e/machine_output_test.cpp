@@ -73,11 +73,13 @@ TEST_F(MachineOutputTest, InspectJsonIsTheSameTreeAsData) {
   bytes.resize(bytes.size() - 10);
   const std::string cut = dir + "/cut.zef";
   ASSERT_TRUE(support::WriteFileAtomic(cut, bytes));
-  EXPECT_EQ(RunVorlan("inspect --json " + cut + " > " + json + " 2>/dev/null").exitCode, 1);
-  std::vector<uint8_t> raw;
-  ASSERT_TRUE(support::ReadWholeFile(json, raw));
-  const std::string text(raw.begin(), raw.end());
-  EXPECT_NE(text.find("\"problems\": [\n  \"truncated block"), std::string::npos) << text;
+  // The trailing '#' keeps RunVorlan's own "2>&1" from sending the message into the file.
+  EXPECT_EQ(RunVorlan("inspect --json " + cut + " > " + json + " 2>/dev/null #").exitCode, 1);
+  // Standard output holds the JSON alone: the message goes to standard error.
+  const Json damaged = ReadJson(json);
+  ASSERT_TRUE(damaged.contains("problems")) << damaged.dump();
+  ASSERT_FALSE(damaged["problems"].empty());
+  EXPECT_EQ(damaged["problems"][0].get<std::string>().rfind("truncated block", 0), 0u) << damaged.dump();
 }
 
 TEST_F(MachineOutputTest, ValidateNamesEveryViolationWithItsOffsetAndFailsOnAny) {
@@ -141,6 +143,25 @@ TEST_F(MachineOutputTest, ReportsCountWarnAndTimeBothWays) {
   EXPECT_EQ(cr["written"]["readsBack"], true);
   // The glTF writer carries every material value the workbench holds; what it cannot is listed.
   EXPECT_TRUE(cr["lost"].is_array()) << cr.dump(1);
+}
+
+// A character straight from a glTF file through the character exporter: the default .zef
+// exporter stays the scene exporter, the file reads back clean, and the exporter's findings
+// reach the report.
+TEST_F(MachineOutputTest, CharactersExportWithTheirExporterAndReportWhatWasCut) {
+  const std::string character = std::string(VORLAN_ASSETS_DIR) + "/gltf/CesiumMan/CesiumMan.glb";
+  const std::string out = dir + "/man.zef", report = dir + "/man.json";
+  RunResult r = RunVorlan("export " + character + " " + out + " --plugin RigExp --yes --report " + report);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(RunVorlan("validate " + out).exitCode, 0);
+  const Json j = ReadJson(report);
+  EXPECT_EQ(j["tool"], "RigExp");
+  ASSERT_TRUE(j.contains("plugins")) << j.dump(1);
+  EXPECT_FALSE(j["plugins"]["RigExp"]["meshes"].empty()) << j.dump(1);
+
+  // Without --plugin, a .zef is a scene file: a scene without a skeleton exports.
+  r = RunVorlan("export " + sample + " " + dir + "/scene.zef --yes");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 constexpr const char* kCharacter = R"({
   "version": 1,
   "nodes": [
-    {"name": "Body", "object": {"type": "mesh", "mesh": {"vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}},
+    {"name": "Body", "object": {"type": "mesh", "mesh": {"verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}},
      "modifiers": [
        {"type": "Skin", "bones": ["Spine", "Thigh"], "vertices": [1, [[0, 0.25], [1, 0.75]], []]},
        {"type": "Morpher", "channels": [
@@ -24,7 +24,8 @@ constexpr const char* kCharacter = R"({
 
 TEST(CharacterDocument, SkinMorpherAndSkeletonReadAndWriteBackTheSame) {
   Scene scene;
-  ASSERT_TRUE(ParseSceneDocument(kCharacter, scene));
+  DocumentResult loaded = ParseSceneDocument(kCharacter, scene);
+  ASSERT_TRUE(loaded.ok) << loaded.error;
   SceneNode* body = scene.FindNode("Body");
   ASSERT_EQ(body->Modifiers().size(), 2u);
   SkinModifierImpl* skin = FindSkin(*body);
@@ -32,7 +33,8 @@ TEST(CharacterDocument, SkinMorpherAndSkeletonReadAndWriteBackTheSame) {
   ASSERT_TRUE(skin && morph);
   EXPECT_EQ(body->Modifiers()[0].get(), skin);  // top first
   ASSERT_EQ(skin->vertices.size(), 3u);
-  EXPECT_EQ(skin->vertices[0], (SkinVertex{host::SkinVertexType::Rigid, {{scene.FindNode("Thigh"), 1.0f}}, false}));
+  EXPECT_EQ(skin->vertices[0],
+            (SkinVertex{host::SkinVertexType::Rigid, {{scene.FindNode("Thigh"), 1.0f}}, false}));
   EXPECT_EQ(skin->vertices[1].type, host::SkinVertexType::RigidBlended);
   EXPECT_EQ(skin->vertices[1].bones,
             (std::vector<SkinWeight>{{scene.FindNode("Spine"), 0.25f}, {scene.FindNode("Thigh"), 0.75f}}));
@@ -72,7 +74,8 @@ TEST(CharacterDocument, FaultsNameTheirPathAndLeaveTheSceneAlone) {
                 "nodes[0].modifiers[0].channels[0].points[0]"},
        }) {
     Scene scene;
-    std::string doc = std::string(R"({"version": 1, "nodes": [{"name": "Body", "modifiers": )") + c.modifiers + "}]}";
+    std::string doc =
+        std::string(R"({"version": 1, "nodes": [{"name": "Body", "modifiers": )") + c.modifiers + "}]}";
     DocumentResult r = ParseSceneDocument(doc, scene);
     EXPECT_FALSE(r.ok) << c.modifiers;
     EXPECT_NE(r.error.find(c.error), std::string::npos) << r.error;

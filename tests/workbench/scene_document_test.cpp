@@ -331,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "params": {"colour": [1, 1, 1]}}}]})",
             "doc.vscene: nodes[0].object.params.colour: class \"Vexa Light\" has no parameter of this name"},
         BadDocument{R"({"version": 1, "nodes": [{"name": "a", "object": {"type": "teapot"}}]})",
-                    "doc.vscene: nodes[0].object.type: expected mesh, camera, light, dummy, helper, shape or "
+                    "doc.vscene: nodes[0].object.type: expected mesh, camera, light, dummy, helper, skeleton, shape or "
                     "geometry, found \"teapot\""},
         BadDocument{R"({"version": 1, "nodes": [{"name": "a", "appData": [{"owner": [1, 2], "superClass": 3,
                       "sub": 4, "hex": "abc"}]}]})",
