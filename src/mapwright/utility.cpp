@@ -25,12 +25,21 @@ host::DialogModel RollupPage() {
 void MapwrightUtility::BeginEditParams(host::Interface& ip) {
   ip_ = &ip;
   settings_ = LoadSettings(ip);
+  page_ = ip.AddRollupPage(RollupPage(), *this);
 }
 
 void MapwrightUtility::EndEditParams(host::Interface& ip) {
   session_.reset();
   SaveSettings(ip, settings_);
+  if (page_) ip.DeleteRollupPage(page_);
+  page_ = nullptr;
   ip_ = nullptr;
+}
+
+void MapwrightUtility::OnRollupCommand(host::RollupPage&, int controlId) {
+  if (!ip_) return;
+  if (controlId == kRollupTexture) OpenWindow();
+  if (controlId == kRollupClose) ip_->CloseUtility();
 }
 
 Session* MapwrightUtility::OpenWindow() {

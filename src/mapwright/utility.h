@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "host/plugin.h"
+#include "host/rollup.h"
 #include "mapwright/session.h"
 #include "mapwright/settings.h"
 
@@ -20,9 +21,9 @@ enum RollupControl : int {
 // The rollup page: a picture, "Texture!" and "Close", titled "params".
 host::DialogModel RollupPage();
 
-class MapwrightUtility : public host::UtilityObj {
+class MapwrightUtility : public host::UtilityObj, private host::RollupHandler {
  public:
-  // Opening the rollup: defaults, then "Mapwright!.cfg".
+  // Opening the rollup: defaults, then "Mapwright!.cfg", and the page in the host's panel.
   void BeginEditParams(host::Interface& ip) override;
   // Closing it: the window goes, the settings are written back.
   void EndEditParams(host::Interface& ip) override;
@@ -38,7 +39,11 @@ class MapwrightUtility : public host::UtilityObj {
   bool Open() const { return ip_ != nullptr; }
 
  private:
+  // "Texture!" opens the window, "Close" closes the utility.
+  void OnRollupCommand(host::RollupPage& page, int controlId) override;
+
   host::Interface* ip_ = nullptr;
+  host::RollupPage* page_ = nullptr;
   Settings settings_;
   std::unique_ptr<Session> session_;
 };

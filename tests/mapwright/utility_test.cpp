@@ -46,3 +46,18 @@ TEST_F(MapwrightUtility, TheWindowKeepsItsPlaceInTheSettingsUntilTheRollupCloses
   EXPECT_EQ(page.Find(mw::kRollupTexture)->label, "Texture!");
   EXPECT_EQ(page.Find(mw::kRollupClose)->label, "Close");
 }
+
+TEST_F(MapwrightUtility, ThePanelsButtonsOpenTheWindowAndCloseTheUtility) {
+  vorlan::workbench::PluginLoader loader;
+  ASSERT_TRUE(loader.LoadModule(std::string(VORLAN_PLUGIN_DIR) + "/Mapwright.dlu"));
+  ip.SetPlugins(&loader);
+  vorlan::workbench::UtilitiesPanel& panel = ip.Utilities();
+  ASSERT_TRUE(panel.Open("Mapwright"));
+  ASSERT_EQ(panel.Pages().size(), 1u);
+  EXPECT_EQ(panel.Pages()[0]->Model().title, "params");
+  ASSERT_TRUE(panel.Press("Texture!"));
+  ASSERT_TRUE(panel.Press("Close"));
+  EXPECT_EQ(panel.Current(), nullptr);
+  EXPECT_TRUE(panel.Pages().empty());
+  EXPECT_TRUE(vorlan::support::FileExists(dir.File("Mapwright!.cfg"))) << "closing wrote the settings";
+}
