@@ -20,6 +20,10 @@ using host::TimeValue;
 
 namespace {
 
+// The ticks from `a` to `b`: keys come from files, and their times may lie further apart
+// than a TimeValue can count.
+float TimeSpan(TimeValue a, TimeValue b) { return float(int64_t(b) - int64_t(a)); }
+
 // Where `t` falls: the key before it and the fraction of the way to the next key; `u` is
 // negative when `t` lies outside the keys (then `i` is the key whose value holds).
 struct Segment {
@@ -96,7 +100,7 @@ struct Tangents {
 Tangents InnerTangents(const std::vector<TcbPoint>& k, std::size_t i) {
   const host::TCBParams& p = k[i].tcb;
   Point3 g1 = k[i].p - k[i - 1].p, g2 = k[i + 1].p - k[i].p;
-  float d1 = float(k[i].time - k[i - 1].time), d2 = float(k[i + 1].time - k[i].time);
+  float d1 = TimeSpan(k[i - 1].time, k[i].time), d2 = TimeSpan(k[i].time, k[i + 1].time);
   float a = (1 - p.tens) * (1 - p.cont) * (1 + p.bias) / 2,
         b = (1 - p.tens) * (1 + p.cont) * (1 - p.bias) / 2;
   float c = (1 - p.tens) * (1 + p.cont) * (1 + p.bias) / 2,
@@ -186,7 +190,7 @@ template <class K>
 Point3 BezierPoint(const std::vector<K>& keys, Segment s, Point3 v0, Point3 v1) {
   const K& a = keys[s.i];
   const K& b = keys[s.i + 1];
-  float dt = float(b.time - a.time);
+  float dt = TimeSpan(a.time, b.time);
   Point3 r;
   for (int c = 0; c < 3; ++c)
     r[c] = BezierComponent(v0[c], a.outTan[c], a.outLength[c], v1[c], b.inTan[c], b.inLength[c], dt, s.u);
@@ -279,7 +283,7 @@ float EvalTrack(const std::vector<host::BezFloatKey>& keys, TimeValue t, Interva
   if (!s.Inside()) return keys[s.i].val;
   const auto& a = keys[s.i];
   const auto& b = keys[s.i + 1];
-  return BezierComponent(a.val, a.outTan, a.outLength, b.val, b.inTan, b.inLength, float(b.time - a.time),
+  return BezierComponent(a.val, a.outTan, a.outLength, b.val, b.inTan, b.inLength, TimeSpan(a.time, b.time),
                          s.u);
 }
 

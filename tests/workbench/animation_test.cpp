@@ -96,6 +96,26 @@ TEST(Interpolation, BezierWithThirdHandlesOnTheSlopeIsLinear) {
   EXPECT_NEAR(EvalTrack(keys, 75, nullptr).y, 0.15625f, kTol);
 }
 
+// Keys read from a file may lie further apart than a TimeValue counts: the curves still
+// evaluate between them (a regression: the span overflowed).
+TEST(Interpolation, KeysAtTheEndsOfTimeStillEvaluate) {
+  constexpr int kFar = 2'000'000'000;
+  host::BezPoint3Key a, b;
+  a.time = -kFar;
+  b.time = kFar;
+  b.val = {4, 4, 4};
+  a.outTan = b.inTan = b.val / 4e9f;
+  a.outLength = b.inLength = {1.0f / 3, 1.0f / 3, 1.0f / 3};
+  ExpectNear(EvalTrack(std::vector<host::BezPoint3Key>{a, b}, 0, nullptr), {2, 2, 2}, 1e-2f);
+  std::vector<host::TCBPoint3Key> tcb(3);
+  tcb[0].time = -kFar;
+  tcb[1].time = 0;
+  tcb[2].time = kFar;
+  tcb[1].val = {1, 1, 1};
+  tcb[2].val = {2, 2, 2};
+  ExpectNear(EvalTrack(tcb, kFar / 2, nullptr), {1.5f, 1.5f, 1.5f}, 1e-2f);
+}
+
 TEST(Interpolation, TcbRotationKeysAreTurnsAndMaySpin) {
   // Three keys about Z: +90 degrees, then two more turns of 270 degrees each. The
   // summed angles 90, 360, 630 on even keys follow Catmull-Rom in the angle.
