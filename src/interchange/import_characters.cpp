@@ -66,7 +66,8 @@ std::shared_ptr<SkinModifierImpl> BuildSkin(const aiScene& ai, const CharacterMe
 }
 
 // One channel per morph target index; parts without that target keep their base shape.
-std::shared_ptr<MorpherImpl> BuildMorpher(const aiScene& ai, const CharacterMesh& cm, Scene& scene, float scale) {
+std::shared_ptr<MorpherImpl> BuildMorpher(const aiScene& ai, const CharacterMesh& cm, Scene& scene,
+                                          float scale) {
   auto* object = dynamic_cast<MeshObject*>(cm.node->ObjectPtr().get());
   if (!object) return nullptr;
   const host::Mesh& baseMesh = object->mesh;
@@ -138,13 +139,21 @@ CharacterCounts BuildCharacters(const aiScene& ai, const std::vector<CharacterMe
     std::vector<SceneNode*> top;
     for (SceneNode* b : bones) {
       bool under = false;
-      for (const SceneNode* p = b->Parent(); p && !under; p = p->Parent()) under = bones.count(const_cast<SceneNode*>(p)) > 0;
+      for (const SceneNode* p = b->Parent(); p && !under; p = p->Parent())
+        under = bones.count(const_cast<SceneNode*>(p)) > 0;
       if (!under) top.push_back(b);
     }
     // In scene order, so that the skeleton keeps the file's order of its limbs.
     std::vector<SceneNode*> ordered;
     for (SceneNode* n : scene.AllNodes())
       if (std::find(top.begin(), top.end(), n) != top.end()) ordered.push_back(n);
+    // Where the topmost bones share a parent (files often turn or group a skeleton), the
+    // root takes that parent's place in the world: the bones keep their local transforms,
+    // and with them the keys their file gives relative to that parent.
+    const SceneNode* shared = ordered.empty() ? nullptr : ordered.front()->Parent();
+    for (const SceneNode* b : ordered)
+      if (b->Parent() != shared) shared = nullptr;
+    if (shared && !shared->IsRootNode()) root.SetTransform(shared->StaticTransform());
     for (SceneNode* b : ordered) b->Reparent(&root);
     counts.bones = static_cast<uint32_t>(bones.size());
   }
