@@ -96,5 +96,39 @@ TEST_F(UtilitiesCli, BothUtilitiesOpenInTheUtilitiesPanelAndRunFromTheirButtons)
   EXPECT_EQ(cfg, (std::vector<uint8_t>{1, 0, 0, 0}));
 }
 
+// A real character read from glTF: its skin saved, listed, and applied back onto the same mesh
+// by each method, the result written as a scene document.
+TEST_F(UtilitiesCli, SkinOfARealCharacterSavedAndApplied) {
+  const std::string glb = std::string(VORLAN_SOURCE_DIR) + "/tests/assets/gltf/CesiumMan/CesiumMan.glb";
+  RunResult r = RunVorlan(Common() + "skin save " + glb + " Cesium_Man " + File("cm.skd"));
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(File("cm.skd"), bytes));
+  skintools::SkdData saved;
+  ASSERT_EQ(skintools::DecodeSkd(bytes, saved), skintools::SkdStatus::Ok);
+  EXPECT_GT(saved.records.size(), 3000u);
+  EXPECT_FALSE(saved.selectedOnly);
+  r = RunVorlan("inspect " + File("cm.skd"));
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+
+  for (const char* method : {"", "--no-exact", "--no-exact --interpolate 2"}) {
+    r = RunVorlan(Common() + "skin apply " + glb + " " + File("cm.skd") + " Cesium_Man " + method + " -o " +
+                  File("out.vscene"));
+    EXPECT_EQ(r.exitCode, 0) << method << "\n" << r.out;
+    EXPECT_EQ(r.out.find("Error"), std::string::npos) << method << "\n" << r.out;
+    EXPECT_TRUE(support::FileExists(File("out.vscene"))) << method;
+    std::filesystem::remove(File("out.vscene"));
+  }
+  // The document keeps the skin: saving again from it gives the same file.
+  r = RunVorlan(Common() + "skin apply " + glb + " " + File("cm.skd") + " Cesium_Man -o " +
+                File("out.vscene"));
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  r = RunVorlan(Common() + "skin save " + File("out.vscene") + " Cesium_Man " + File("again.skd"));
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  std::vector<uint8_t> again;
+  ASSERT_TRUE(support::ReadWholeFile(File("again.skd"), again));
+  EXPECT_EQ(again, bytes);
+}
+
 }  // namespace
 }  // namespace vorlan::testing
