@@ -38,9 +38,7 @@ void Session::Show(const Message& m) {
                        .icon = m.caption == "Error" ? host::Icon::Error : host::Icon::Information});
 }
 
-void Session::RedrawHostViews() {
-  // The workbench draws its views on demand; a host with live views repaints here.
-}
+void Session::RedrawHostViews() { ip_.RedrawViews(); }
 
 UvTexture Session::LoadTexture(host::Texmap* map) {
   UvTexture t;
@@ -110,7 +108,10 @@ bool Session::UpdateUVWs() {
 bool Session::SaveTexture() {
   UvTexture* t = editor.CurrentTexture();
   if (!t || !t->image) return false;
-  return SaveImageFile(*t->image, {settings_.createBackups, settings_.numberOfBackups}, ip_.UI());
+  if (!SaveImageFile(*t->image, {settings_.createBackups, settings_.numberOfBackups}, ip_.UI())) return false;
+  // The host's views take their textures from the files: redrawn, they show the saved one.
+  RedrawHostViews();
+  return true;
 }
 
 void Session::ChooseTool(Tool t) {

@@ -273,7 +273,9 @@ TEST_F(MapwrightSession, ThePenPaintsIntoThePictureAndItsSavedCopy) {
   mw::Image& img = *session.editor.CurrentTexture()->image;
   for (int x = 0; x < 8; ++x) EXPECT_EQ(img.PixelAt(x, 0), x <= 3 ? 0x0000FFu : 0xFFFFFFu) << x;
   EXPECT_EQ(img.savedCopy, img.pixels);
+  const int redraws = ip.RedrawCount();
   ASSERT_TRUE(session.SaveTexture());
+  EXPECT_GT(ip.RedrawCount(), redraws) << "the host's views show the saved texture";
   auto again = mw::LoadImageFile(file, ui);
   EXPECT_EQ(again->pixels, img.pixels);
 }
