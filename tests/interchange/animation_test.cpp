@@ -303,6 +303,16 @@ std::map<std::pair<std::string, std::string>, WrittenChannel> Channels(const Raw
   return out;
 }
 
+// Each named node's parent's name ("" at the top).
+std::map<std::string, std::string> ParentNames(const json& doc) {
+  std::map<std::string, std::string> out;
+  const json& nodes = doc["nodes"];
+  for (const auto& n : nodes)
+    for (const auto& c : n.value("children", json::array()))
+      out[nodes[c.get<std::size_t>()].value("name", "")] = n.value("name", "");
+  return out;
+}
+
 TEST(InterchangeAnimation, GltfThroughTheWorkbenchKeepsLinearAndCubicKeyValues) {
   for (const char* file : {"gltf/InterpolationTest/InterpolationTest.glb", "gltf/CesiumMan/CesiumMan.glb",
                            "gltf/RiggedSimple/RiggedSimple.glb", "gltf/CesiumMilkTruck/CesiumMilkTruck.glb",
@@ -320,6 +330,9 @@ TEST(InterchangeAnimation, GltfThroughTheWorkbenchKeepsLinearAndCubicKeyValues) 
     support::WriteFileAtomic(dir.File("out.glb"), glb);
     RawGltf written = ReadRawGltf(dir.File("out.glb"));
     auto channels = Channels(written);
+    // Keys are relative to the parent: a node the importer hangs elsewhere (a top bone under
+    // the skeleton) has other values for the same motion.
+    auto parentsBefore = ParentNames(original.doc), parentsAfter = ParentNames(written.doc);
     int compared = 0;
     // Only the first animation of the Fox is on the timeline.
     for (const auto& a : original.doc["animations"]) {
@@ -330,7 +343,7 @@ TEST(InterchangeAnimation, GltfThroughTheWorkbenchKeepsLinearAndCubicKeyValues) 
         if (interpolation == "STEP" || path == "weights") continue;
         const int node = c["target"]["node"];
         const std::string name = original.doc["nodes"][node].value("name", "");
-        if (name.empty()) continue;
+        if (name.empty() || parentsBefore[name] != parentsAfter[name]) continue;
         auto it = channels.find({name, path});
         ASSERT_NE(it, channels.end()) << name << " " << path;
         const WrittenChannel& got = it->second;
