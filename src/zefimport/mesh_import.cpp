@@ -312,7 +312,11 @@ bool ImportGObj(ImportContext& ctx, host::Node& node) {
   while (ok && ctx.reader.Cursor() < end) {
     const std::size_t at = ctx.reader.Cursor();
     auto h = ctx.reader.PeekHead();
-    if (!h) return false;
+    if (!h) {
+      // The mesh built so far still gets its map faces made whole below.
+      ok = false;
+      break;
+    }
     switch (h->id) {
       case zef::kGBlock:
         ok = ImportGBlock(ctx, mb);

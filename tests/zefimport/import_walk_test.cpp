@@ -198,5 +198,22 @@ TEST_F(ImportWalkTest, HeaderRules) {
   EXPECT_EQ(MessageTexts().back(), "Can't open file: " + host.Path("missing.zef") + "\n");
 }
 
+// Damaged files from fuzzing (fuzz/corpus/zef_import) leave only valid meshes behind. A
+// regression: a GObj cut off after a block with map faces and one without kept its mesh
+// with fewer map faces than faces.
+TEST_F(ImportWalkTest, DamagedFilesLeaveOnlyValidMeshes) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::string(VORLAN_SOURCE_DIR) + "/fuzz/corpus/zef_import")) {
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(support::ReadWholeFile(entry.path().string(), bytes));
+    Import(bytes);
+    for (workbench::SceneNode* n : host.scene.AllNodes()) {
+      host::Object* o = n->ObjectPtr().get();
+      const host::Mesh* m = o ? o->GetEditableMesh() : nullptr;
+      EXPECT_TRUE(!m || m->IsValid()) << entry.path().filename() << ": " << n->GetName();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vorlan::testing
