@@ -71,7 +71,8 @@ void BM_RigExportWholeCharacter(benchmark::State& state) {
   wb.SetViewportEnabled(false);
   for (auto _ : state) {
     rigexp::RigExporter exporter;
-    if (!exporter.DoExport((dir + "/character.zef").c_str(), wb, true, 0)) state.SkipWithError("export failed");
+    if (!exporter.DoExport((dir + "/character.zef").c_str(), wb, true, 0))
+      state.SkipWithError("export failed");
   }
   state.counters["triangles"] = double(2 * (kRings - 1) * kSegments);
   std::filesystem::remove_all(dir);
@@ -79,14 +80,14 @@ void BM_RigExportWholeCharacter(benchmark::State& state) {
 BENCHMARK(BM_RigExportWholeCharacter)->Unit(benchmark::kMillisecond);
 
 rigexp::SplitInput Part(uint32_t faces) {
-  rigexp::testing::RandomSkinSpec spec;
-  spec.vertices = faces / 2;
-  spec.faces = faces;
-  spec.bones = kBones;
-  spec.maxInfluences = 4;
-  spec.reach = 2;
-  spec.unweighted = 0;
-  return rigexp::testing::RandomSkin(spec, 7);
+  rigexp::testing::RandomSkinShape shape;
+  shape.vertices = faces / 2;
+  shape.faces = faces;
+  shape.bones = kBones;
+  shape.maxInfluences = 4;
+  shape.reach = 2;
+  shape.unweighted = 0;
+  return rigexp::testing::RandomSkin(shape, 7);
 }
 
 void BM_SplitFast(benchmark::State& state) {

@@ -110,17 +110,18 @@ void ExpectSound(const SplitInput& in, const SplitResult& r) {
 TEST(SkinSplitOracle, SameBlocksAsThePlainRuleOnRandomSkins) {
   int checked = 0;
   for (uint32_t seed = 1; seed <= 60; ++seed) {
-    testing::RandomSkinSpec spec;
-    spec.bones = 6 + seed % 35;
-    spec.maxInfluences = 1 + seed % 16;
-    spec.reach = 1 + seed % 6;
-    spec.vertices = 100 + (seed * 37) % 400;
-    spec.faces = 150 + (seed * 53) % 700;
-    SplitInput in = testing::RandomSkin(spec, seed);
+    testing::RandomSkinShape shape;
+    shape.bones = 6 + seed % 35;
+    shape.maxInfluences = 1 + seed % 16;
+    shape.reach = 1 + seed % 6;
+    shape.vertices = 100 + (seed * 37) % 400;
+    shape.faces = 150 + (seed * 53) % 700;
+    SplitInput in = testing::RandomSkin(shape, seed);
     SplitResult fast = SplitPart(in);
     SplitResult plain = reference::SplitPart(in);
     ASSERT_EQ(fast.blocks.size(), plain.blocks.size()) << "seed " << seed;
-    for (std::size_t b = 0; b < fast.blocks.size(); ++b) ASSERT_EQ(fast.blocks[b], plain.blocks[b]) << "seed " << seed;
+    for (std::size_t b = 0; b < fast.blocks.size(); ++b)
+      ASSERT_EQ(fast.blocks[b], plain.blocks[b]) << "seed " << seed;
     EXPECT_EQ(fast.cuts.reducedFaces, plain.cuts.reducedFaces);
     EXPECT_EQ(fast.cuts.largestCut, plain.cuts.largestCut);
     EXPECT_EQ(fast.failed, plain.failed);

@@ -33,15 +33,15 @@ inline float F32At(const zef::SceneBuffer& b, uint32_t at) { return std::bit_cas
 
 // A triangle mesh made of the given vertices and faces (each face: three vertex indices,
 // smoothing groups, material id).
-struct FaceSpec {
+struct FaceCorners {
   uint32_t a, b, c;
   uint32_t sg = 0;
   uint16_t matId = 0;
 };
-inline host::Mesh MakeMesh(std::vector<host::Point3> verts, const std::vector<FaceSpec>& faces) {
+inline host::Mesh MakeMesh(std::vector<host::Point3> verts, const std::vector<FaceCorners>& faces) {
   host::Mesh m;
   m.verts = std::move(verts);
-  for (const FaceSpec& f : faces) m.faces.push_back({{f.a, f.b, f.c}, f.sg, f.matId, 7});
+  for (const FaceCorners& f : faces) m.faces.push_back({{f.a, f.b, f.c}, f.sg, f.matId, 7});
   return m;
 }
 
