@@ -2,8 +2,11 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "interchange/import_parts.h"
+#include "interchange/smoothing_groups.h"
+#include "interchange/vertex_join.h"
 
 namespace vorlan::workbench::interchange {
 
@@ -67,19 +70,47 @@ PartFaces CollectFaces(const aiMesh& m, uint32_t numVerts) {
   return out;
 }
 
-// Adds one part's per-vertex values as a channel of its own vertices; a part without them
+// The distinct values of one index space of a mesh (positions, normals, a map channel,
+// tangents), joined as they arrive; or, for meshes whose vertices skins and morph targets
+// number as the file does, every value kept in its place.
+template <typename T>
+class Values {
+ public:
+  Values(std::vector<T>& values, bool join) : values_(values) {
+    if (join) joiner_.emplace(values);
+  }
+  uint32_t Add(const T& v) {
+    if (joiner_) return joiner_->Add(v);
+    values_.push_back(v);
+    return static_cast<uint32_t>(values_.size() - 1);
+  }
+  // The numbers of `n` values of a part, in its own vertex order.
+  template <typename Get>
+  std::vector<uint32_t> AddAll(uint32_t n, Get get) {
+    std::vector<uint32_t> numbers(n);
+    if (joiner_) joiner_->Reserve(n);
+    for (uint32_t i = 0; i < n; ++i) numbers[i] = Add(get(i));
+    return numbers;
+  }
+  const T& operator[](uint32_t i) const { return values_[i]; }
+
+ private:
+  std::vector<T>& values_;
+  std::optional<IdenticalJoiner<T>> joiner_;
+};
+
+// Adds one part's per-vertex values to a channel of its own vertices; a part without them
 // points all its faces at one zero vertex, so every face keeps a map face.
 template <typename Get>
-void AppendChannel(host::MapChannel& ch, bool present, uint32_t numVerts, const std::vector<Tri>& tris,
-                   Get get) {
-  const auto base = static_cast<uint32_t>(ch.tverts.size());
+void AppendChannel(Values<Point3>& values, host::MapChannel& ch, bool present, uint32_t numVerts,
+                   const std::vector<Tri>& tris, Get get) {
   if (!present) {
-    ch.tverts.push_back({});
-    for (std::size_t i = 0; i < tris.size(); ++i) ch.tfaces.push_back({base, base, base});
+    const uint32_t zero = values.Add({});
+    for (std::size_t i = 0; i < tris.size(); ++i) ch.tfaces.push_back({zero, zero, zero});
     return;
   }
-  for (uint32_t i = 0; i < numVerts; ++i) ch.tverts.push_back(get(i));
-  for (const Tri& t : tris) ch.tfaces.push_back({base + t[0], base + t[1], base + t[2]});
+  const std::vector<uint32_t> number = values.AddAll(numVerts, get);
+  for (const Tri& t : tris) ch.tfaces.push_back({number[t[0]], number[t[1]], number[t[2]]});
 }
 
 }  // namespace
@@ -114,6 +145,23 @@ BuiltMesh BuildMesh(const aiScene& scene, std::span<const unsigned> meshes, floa
           anyUv[static_cast<std::size_t>(k)] || m.mTextureCoords[k] != nullptr;
   }
 
+  // Skins and morph targets number the vertices as the file does, so the meshes of a
+  // character keep them as they come.
+  bool join = true;
+  for (unsigned idx : meshes)
+    join = join && !scene.mMeshes[idx]->mNumBones && !scene.mMeshes[idx]->mNumAnimMeshes;
+  // Every channel exists before its values are gathered: the channel table must not move.
+  for (int k = kMaxUvSets - 1; k >= 0; --k)
+    if (anyUv[static_cast<std::size_t>(k)]) {
+      mesh.Map(k + 1);
+      break;
+    }
+  if (anyColors) mesh.Map(0);
+  Values<Point3> positions(mesh.verts, join), normals(mesh.explicitNormals, join);
+  Values<std::array<float, 4>> tangents(out.tangents, join);
+  std::vector<std::optional<Values<Point3>>> channels(mesh.maps.size());
+  for (std::size_t k = 0; k < channels.size(); ++k) channels[k].emplace(mesh.maps[k].tverts, join);
+
   uint64_t nonFinite = 0, zeroNormals = 0;
   for (std::size_t part = 0; part < meshes.size(); ++part) {
     const aiMesh& m = *scene.mMeshes[meshes[part]];
@@ -138,53 +186,48 @@ BuiltMesh BuildMesh(const aiScene& scene, std::span<const unsigned> meshes, floa
     for (int k = 1; k < AI_MAX_NUMBER_OF_COLOR_SETS; ++k)
       if (m.mColors[k]) warnings.Tally("vertex-colour sets beyond the first not imported", 1, name);
 
-    const auto base = static_cast<uint32_t>(mesh.verts.size());
-    for (uint32_t i = 0; i < numVerts; ++i) mesh.verts.push_back(Checked(m.mVertices[i], nonFinite) * scale);
+    const std::vector<uint32_t> vertex =
+        positions.AddAll(numVerts, [&](uint32_t i) { return Checked(m.mVertices[i], nonFinite) * scale; });
 
     const auto matId = static_cast<uint16_t>(std::min<std::size_t>(matIndex, 0xFFFF));
     const std::size_t firstFace = mesh.faces.size();
     for (const Tri& t : faces.tris) {
       host::MeshFace f;
-      f.v = {base + t[0], base + t[1], base + t[2]};
+      f.v = {vertex[t[0]], vertex[t[1]], vertex[t[2]]};
       f.matId = matId;
       mesh.faces.push_back(f);
     }
 
     if (anyNormals) {
-      const auto nbase = static_cast<uint32_t>(mesh.explicitNormals.size());
       if (m.mNormals) {
-        for (uint32_t i = 0; i < numVerts; ++i)
-          mesh.explicitNormals.push_back(Checked(m.mNormals[i], nonFinite));
+        const std::vector<uint32_t> normal =
+            normals.AddAll(numVerts, [&](uint32_t i) { return Checked(m.mNormals[i], nonFinite); });
         for (std::size_t i = 0; i < faces.tris.size(); ++i) {
           const Tri& t = faces.tris[i];
           const Point3 fn = mesh.FaceNormal(static_cast<int>(firstFace + i));
           // A corner without a usable normal (files do carry zero normals) takes the face's.
           std::array<uint32_t, 3> nf{};
           uint32_t own = UINT32_MAX;
-          for (int k = 0; k < 3; ++k) {
-            nf[static_cast<std::size_t>(k)] = nbase + t[static_cast<std::size_t>(k)];
-            if (host::Length(mesh.explicitNormals[nf[static_cast<std::size_t>(k)]]) > 1e-12f) continue;
-            if (own == UINT32_MAX) {
-              own = static_cast<uint32_t>(mesh.explicitNormals.size());
-              mesh.explicitNormals.push_back(fn);
-            }
-            nf[static_cast<std::size_t>(k)] = own;
+          for (std::size_t k = 0; k < 3; ++k) {
+            nf[k] = normal[t[k]];
+            if (host::Length(normals[nf[k]]) > 1e-12f) continue;
+            if (own == UINT32_MAX) own = normals.Add(fn);
+            nf[k] = own;
             ++zeroNormals;
           }
           mesh.normalFaces.push_back(nf);
           // Faces whose corners all carry the face's own normal are faceted; the others
-          // are smooth. The explicit normals decide the shading either way; the groups
-          // only guide a later resmoothing.
+          // are smooth, their groups drawn once the whole mesh is known. The explicit
+          // normals decide the shading either way; the groups guide the scene exporter and
+          // a later resmoothing.
           bool flat = true;
-          for (uint32_t n : nf)
-            flat = flat && host::Dot(fn, host::Normalize(mesh.explicitNormals[n])) > kFlatDot;
+          for (uint32_t n : nf) flat = flat && host::Dot(fn, host::Normalize(normals[n])) > kFlatDot;
           mesh.faces[firstFace + i].smGroup = flat ? 0u : 1u;
         }
       } else {
         // A part without normals is faceted, as glTF and OBJ define it.
         for (std::size_t i = 0; i < faces.tris.size(); ++i) {
-          const auto n = static_cast<uint32_t>(mesh.explicitNormals.size());
-          mesh.explicitNormals.push_back(mesh.FaceNormal(static_cast<int>(firstFace + i)));
+          const uint32_t n = normals.Add(mesh.FaceNormal(static_cast<int>(firstFace + i)));
           mesh.normalFaces.push_back({n, n, n});
         }
       }
@@ -192,27 +235,30 @@ BuiltMesh BuildMesh(const aiScene& scene, std::span<const unsigned> meshes, floa
 
     if (allTangents) {
       // glTF keeps the bitangent's handedness as the sign of w; Assimp gives the bitangent.
-      const auto tbase = static_cast<uint32_t>(out.tangents.size());
-      for (uint32_t i = 0; i < numVerts; ++i) {
+      const std::vector<uint32_t> tangent = tangents.AddAll(numVerts, [&](uint32_t i) {
         const Point3 t = Checked(m.mTangents[i], nonFinite), b = Checked(m.mBitangents[i], nonFinite);
         const Point3 n = Checked(m.mNormals[i], nonFinite);
-        out.tangents.push_back({t.x, t.y, t.z, host::Dot(host::Cross(n, t), b) < 0.0f ? -1.0f : 1.0f});
-      }
-      for (const Tri& t : faces.tris) out.tangentFaces.push_back({tbase + t[0], tbase + t[1], tbase + t[2]});
+        return std::array<float, 4>{t.x, t.y, t.z, host::Dot(host::Cross(n, t), b) < 0.0f ? -1.0f : 1.0f};
+      });
+      for (const Tri& t : faces.tris)
+        out.tangentFaces.push_back({tangent[t[0]], tangent[t[1]], tangent[t[2]]});
     }
 
     for (int k = 0; k < kMaxUvSets; ++k) {
       if (!anyUv[static_cast<std::size_t>(k)]) continue;
       const aiVector3D* uv = k < AI_MAX_NUMBER_OF_TEXTURECOORDS ? m.mTextureCoords[k] : nullptr;
-      AppendChannel(mesh.Map(k + 1), uv != nullptr, numVerts, faces.tris,
+      AppendChannel(*channels[static_cast<std::size_t>(k + 1)], mesh.maps[static_cast<std::size_t>(k + 1)],
+                    uv != nullptr, numVerts, faces.tris,
                     [&](uint32_t i) { return Checked(uv[i], nonFinite); });
     }
     if (anyColors) {
       const aiColor4D* c = m.mColors[0];
-      AppendChannel(mesh.Map(0), c != nullptr, numVerts, faces.tris,
+      AppendChannel(*channels[0], mesh.maps[0], c != nullptr, numVerts, faces.tris,
                     [&](uint32_t i) { return CheckedColor(c[i], nonFinite); });
     }
   }
+  // With positions shared, a smooth group would reach across the creases the normals draw.
+  if (anyNormals) GroupSmoothFaces(mesh);
   if (anyTangents && !allTangents)
     warnings.Tally("tangents of meshes whose other parts have none not imported", 1);
   if (zeroNormals) warnings.Tally("corners with a zero normal given their face's normal", zeroNormals);

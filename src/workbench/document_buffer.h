@@ -43,6 +43,7 @@ inline constexpr ElementType kI32{Scalar::I32, 1};
 inline constexpr ElementType kU32{Scalar::U32, 1};
 inline constexpr ElementType kU32x3{Scalar::U32, 3};
 inline constexpr ElementType kU16{Scalar::U16, 1};
+inline constexpr ElementType kU16x3{Scalar::U16, 3};
 inline constexpr ElementType kU8{Scalar::U8, 1};
 
 // Writes element `index` as exactly type.Bytes() bytes at `out` (with the Store* functions

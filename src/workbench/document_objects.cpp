@@ -1,7 +1,5 @@
 #include "workbench/document_objects.h"
 
-#include "workbench/character.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <numbers>
 
 #include "support/bytes.h"
+#include "workbench/character.h"
 #include "workbench/document_buffer.h"
 
 namespace vorlan::workbench::docjson {
@@ -144,11 +143,40 @@ std::optional<Json> PointsToBuffer(const std::vector<Point3>& points) {
   });
 }
 
-std::optional<Json> TrianglesToBuffer(const std::vector<std::array<uint32_t, 3>>& tris) {
-  return WriteArray(kU32x3, tris.size(), [&tris](uint64_t i, uint8_t* out) {
-    const auto& t = tris[static_cast<std::size_t>(i)];
+// Index triangles take two bytes an index where every index fits, four otherwise: most
+// meshes have fewer than 65536 vertices, and their faces are a third of a document.
+template <typename Corners>
+std::optional<Json> IndicesToBuffer(std::size_t count, Corners corners) {
+  uint32_t top = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    for (uint32_t v : corners(i)) top = std::max(top, v);
+  if (top <= 0xFFFF)
+    return WriteArray(kU16x3, count, [corners](uint64_t i, uint8_t* out) {
+      const std::array<uint32_t, 3>& t = corners(static_cast<std::size_t>(i));
+      for (std::size_t k = 0; k < 3; ++k) ByteWriter::StoreU16(out + 2 * k, static_cast<uint16_t>(t[k]));
+    });
+  return WriteArray(kU32x3, count, [corners](uint64_t i, uint8_t* out) {
+    const std::array<uint32_t, 3>& t = corners(static_cast<std::size_t>(i));
     for (std::size_t k = 0; k < 3; ++k) ByteWriter::StoreU32(out + 4 * k, t[k]);
   });
+}
+
+std::optional<Json> TrianglesToBuffer(const std::vector<std::array<uint32_t, 3>>& tris) {
+  return IndicesToBuffer(tris.size(),
+                         [&tris](std::size_t i) -> const std::array<uint32_t, 3>& { return tris[i]; });
+}
+
+// Whether a channel's triangles are the faces' own: then the document names the faces' array.
+bool SameCorners(const std::vector<std::array<uint32_t, 3>>& tris, const std::vector<host::MeshFace>& faces) {
+  if (tris.size() != faces.size()) return false;
+  for (std::size_t i = 0; i < tris.size(); ++i)
+    if (tris[i] != faces[i].v) return false;
+  return true;
+}
+
+// The element type of an index array in the buffer: u16x3 or u32x3.
+ElementType IndexType(const Json& ref, const std::string& path) {
+  return ArrayType(ref, path) == kU16x3 ? kU16x3 : kU32x3;
 }
 
 std::vector<Point3> PointsFromBuffer(const Json& ref, const std::string& path) {
@@ -163,8 +191,11 @@ std::vector<Point3> PointsFromBuffer(const Json& ref, const std::string& path) {
 // Triangles whose indices must stay below `limit`; `each` receives every one.
 void TrianglesFromBuffer(const Json& ref, const std::string& path, std::size_t limit, const char* table,
                          const std::function<void(const std::array<uint32_t, 3>&)>& each) {
-  ReadArray(ref, path, kU32x3, [&](uint64_t i, const uint8_t* in) {
-    std::array<uint32_t, 3> t{LoadU32(in), LoadU32(in + 4), LoadU32(in + 8)};
+  const bool narrow = IndexType(ref, path) == kU16x3;
+  ReadArray(ref, path, narrow ? kU16x3 : kU32x3, [&](uint64_t i, const uint8_t* in) {
+    std::array<uint32_t, 3> t = narrow
+                                    ? std::array<uint32_t, 3>{LoadU16(in), LoadU16(in + 2), LoadU16(in + 4)}
+                                    : std::array<uint32_t, 3>{LoadU32(in), LoadU32(in + 4), LoadU32(in + 8)};
     for (std::size_t k = 0; k < 3; ++k)
       if (t[k] >= limit)
         Fail(At(At(path, i), k),
@@ -216,7 +247,7 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
   }
   if (const Json* faces = Find(j, "faces"); faces && IsArrayRef(*faces)) {
     std::string fp = Key(path, "faces");
-    m.faces.reserve(static_cast<std::size_t>(ArrayCount(*faces, fp, kU32x3)));
+    m.faces.reserve(static_cast<std::size_t>(ArrayCount(*faces, fp, IndexType(*faces, fp))));
     TrianglesFromBuffer(*faces, fp, m.verts.size(), "vertices",
                         [&m](const std::array<uint32_t, 3>& t) { m.faces.push_back({.v = t}); });
   } else if (faces) {
@@ -298,7 +329,8 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
       }
       if (const Json* tf = Find(map, "tfaces"); tf && IsArrayRef(*tf)) {
         std::string tp = Key(p, "tfaces");
-        mc.tfaces.reserve(static_cast<std::size_t>(PerFaceCount(*tf, tp, kU32x3, nf, "map faces")));
+        mc.tfaces.reserve(
+            static_cast<std::size_t>(PerFaceCount(*tf, tp, IndexType(*tf, tp), nf, "map faces")));
         TrianglesFromBuffer(*tf, tp, mc.tverts.size(), "map vertices",
                             [&mc](const std::array<uint32_t, 3>& t) { mc.tfaces.push_back(t); });
       } else if (tf) {
@@ -326,7 +358,8 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
     if (!faces) Fail(np, "expected the normal \"faces\"");
     std::string fp = Key(np, "faces");
     if (IsArrayRef(*faces)) {
-      m.normalFaces.reserve(static_cast<std::size_t>(PerFaceCount(*faces, fp, kU32x3, nf, "normal faces")));
+      m.normalFaces.reserve(
+          static_cast<std::size_t>(PerFaceCount(*faces, fp, IndexType(*faces, fp), nf, "normal faces")));
       TrianglesFromBuffer(*faces, fp, m.explicitNormals.size(), "normals",
                           [&m](const std::array<uint32_t, 3>& t) { m.normalFaces.push_back(t); });
     } else {
@@ -375,10 +408,10 @@ Json WriteMesh(const host::Mesh& m) {
     anyHidden = anyHidden || f.edgeVis != 7;
   }
   const auto& faces = m.faces;
-  if (auto ref = WriteArray(kU32x3, faces.size(), [&faces](uint64_t i, uint8_t* out) {
-        for (std::size_t k = 0; k < 3; ++k) ByteWriter::StoreU32(out + 4 * k, faces[i].v[k]);
-      })) {
-    j["faces"] = std::move(*ref);
+  std::optional<Json> facesRef = IndicesToBuffer(
+      faces.size(), [&faces](std::size_t i) -> const std::array<uint32_t, 3>& { return faces[i].v; });
+  if (facesRef) {
+    j["faces"] = *facesRef;
   } else {
     Json list = Json::array();
     for (const auto& f : faces) list.push_back(TriangleJson(f.v));
@@ -442,7 +475,9 @@ Json WriteMesh(const host::Mesh& m) {
       map["tverts"] = std::move(tverts);
     }
     if (!mc.tfaces.empty()) {
-      if (auto ref = TrianglesToBuffer(mc.tfaces)) {
+      if (facesRef && SameCorners(mc.tfaces, faces)) {
+        map["tfaces"] = *facesRef;
+      } else if (auto ref = TrianglesToBuffer(mc.tfaces)) {
         map["tfaces"] = std::move(*ref);
       } else {
         Json tfaces = Json::array();
@@ -462,7 +497,9 @@ Json WriteMesh(const host::Mesh& m) {
       for (Point3 n : m.explicitNormals) values.push_back(PointJson(n));
       normals["values"] = std::move(values);
     }
-    if (auto ref = TrianglesToBuffer(m.normalFaces)) {
+    if (facesRef && SameCorners(m.normalFaces, faces)) {
+      normals["faces"] = *facesRef;
+    } else if (auto ref = TrianglesToBuffer(m.normalFaces)) {
       normals["faces"] = std::move(*ref);
     } else {
       Json list = Json::array();
@@ -507,7 +544,8 @@ void ReadTangents(const Json& j, const std::string& path, MeshObject& o) {
   }
   const std::size_t nf = o.mesh.faces.size();
   if (IsArrayRef(*faces)) {
-    o.tangentFaces.reserve(static_cast<std::size_t>(PerFaceCount(*faces, fp, kU32x3, nf, "tangent faces")));
+    o.tangentFaces.reserve(
+        static_cast<std::size_t>(PerFaceCount(*faces, fp, IndexType(*faces, fp), nf, "tangent faces")));
     TrianglesFromBuffer(*faces, fp, o.tangents.size(), "tangents",
                         [&o](const std::array<uint32_t, 3>& t) { o.tangentFaces.push_back(t); });
   } else {

@@ -76,6 +76,21 @@ void ExpectNear(Point3 a, Point3 b, float tol, const std::string& what) {
   EXPECT_NEAR(a.z, b.z, tol) << what;
 }
 
+// The file's vertex of each face corner of a triangle primitive, from its index accessor:
+// the mesh keeps each distinct value once, so values compare corner by corner.
+std::vector<std::size_t> FileCorners(const RawGltf& raw, const nlohmann::json& primitive) {
+  const auto& a = raw.doc["accessors"][primitive["indices"].get<int>()];
+  const auto& v = raw.doc["bufferViews"][a["bufferView"].get<int>()];
+  const std::size_t base = v.value("byteOffset", 0) + a.value("byteOffset", 0);
+  const bool wide = a["componentType"] == 5125;
+  std::vector<std::size_t> out;
+  for (std::size_t c = 0; c < a["count"].get<std::size_t>(); ++c) {
+    const uint8_t* at = raw.bin.data() + base + c * (wide ? 4 : 2);
+    out.push_back(wide ? support::LoadU32(at) : support::LoadU16(at));
+  }
+  return out;
+}
+
 class InterchangeImport : public ::testing::Test {
  protected:
   ImportResult Import(const std::string& path, ImportOptions options = {}) {
@@ -218,16 +233,15 @@ TEST_F(InterchangeImport, TextureCoordinatesKeepTheHostsVWhichIsOneMinusGltfs) {
   ASSERT_NE(mesh, nullptr);
   const host::MapChannel* ch = mesh->mesh.FindMap(1);
   ASSERT_TRUE(ch && !ch->Empty());
-  std::vector<std::pair<float, float>> host, file;
-  for (Point3 t : ch->tverts) host.push_back({t.x, 1.0f - t.y});
   RawGltf raw = ReadRawGltf(AssetPath("gltf/BoxTextured/BoxTextured.glb"));
   std::vector<float> uv =
       AccessorFloats(raw, raw.doc["meshes"][0]["primitives"][0]["attributes"]["TEXCOORD_0"]);
-  for (std::size_t i = 0; i + 1 < uv.size(); i += 2) file.push_back({uv[i], uv[i + 1]});
-  ASSERT_EQ(host.size(), file.size());
-  for (std::size_t i = 0; i < host.size(); ++i) {
-    EXPECT_NEAR(host[i].first, file[i].first, 1e-6f);
-    EXPECT_NEAR(host[i].second, file[i].second, 1e-6f);
+  const std::vector<std::size_t> corners = FileCorners(raw, raw.doc["meshes"][0]["primitives"][0]);
+  ASSERT_EQ(corners.size(), ch->tfaces.size() * 3);
+  for (std::size_t c = 0; c < corners.size(); ++c) {
+    const Point3 t = ch->tverts[ch->tfaces[c / 3][c % 3]];
+    EXPECT_NEAR(t.x, uv[2 * corners[c]], 1e-6f);
+    EXPECT_NEAR(1.0f - t.y, uv[2 * corners[c] + 1], 1e-6f);
   }
 }
 
@@ -236,9 +250,16 @@ TEST_F(InterchangeImport, NormalsAreCarriedExactlyAndFlatFacesHaveNoSmoothingGro
   host::Mesh mesh = MeshOf(scene.FindNode("nodes[1]"))->mesh;
   RawGltf raw = ReadRawGltf(AssetPath("gltf/BoxTextured/BoxTextured.glb"));
   std::vector<float> n = AccessorFloats(raw, raw.doc["meshes"][0]["primitives"][0]["attributes"]["NORMAL"]);
-  ASSERT_EQ(mesh.explicitNormals.size() * 3, n.size());
-  for (std::size_t i = 0; i < mesh.explicitNormals.size(); ++i)
-    ExpectNear(mesh.explicitNormals[i], {n[3 * i], n[3 * i + 1], n[3 * i + 2]}, 0.0f, "normal");
+  // Corner by corner: the box's 24 file vertices hold six distinct normals, which the mesh
+  // keeps once each.
+  const std::vector<std::size_t> corners = FileCorners(raw, raw.doc["meshes"][0]["primitives"][0]);
+  ASSERT_EQ(mesh.faces.size() * 3, corners.size());
+  EXPECT_EQ(mesh.explicitNormals.size(), 6u);
+  for (std::size_t c = 0; c < corners.size(); ++c) {
+    const std::size_t i = corners[c];
+    ExpectNear(mesh.explicitNormals[mesh.normalFaces[c / 3][c % 3]], {n[3 * i], n[3 * i + 1], n[3 * i + 2]},
+               0.0f, "normal");
+  }
   // A box's corners carry their face's normal: faceted.
   for (const auto& f : mesh.faces) EXPECT_EQ(f.smGroup, 0u);
 

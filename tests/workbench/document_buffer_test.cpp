@@ -32,12 +32,13 @@ class DocumentBufferTest : public ::testing::Test {
 
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
 
-  // A mesh with every per-face and per-vertex array, random values, odd sizes.
-  static void BuildScene(Scene& s, uint32_t faces, uint32_t seed = 1) {
+  // A mesh with every per-face and per-vertex array, random values, odd sizes; `wide` gives
+  // it more vertices than two-byte indices reach. Channel 2 follows the positions.
+  static void BuildScene(Scene& s, uint32_t faces, uint32_t seed = 1, bool wide = false) {
     std::minstd_rand rng(seed);
     std::uniform_real_distribution<float> f(-100, 100);
     host::Mesh m;
-    const uint32_t verts = faces / 2 + 3;
+    const uint32_t verts = faces / 2 + 3 + (wide ? 70000 : 0);
     for (uint32_t i = 0; i < verts; ++i) m.verts.push_back({f(rng), f(rng), f(rng)});
     for (uint32_t i = 0; i < faces; ++i)
       m.faces.push_back({.v = {uint32_t(rng() % verts), uint32_t(rng() % verts), uint32_t(rng() % verts)},
@@ -51,6 +52,8 @@ class DocumentBufferTest : public ::testing::Test {
         mc.tfaces.push_back(
             {uint32_t(rng() % (verts + 5)), uint32_t(rng() % (verts + 5)), uint32_t(rng() % (verts + 5))});
     }
+    for (uint32_t i = 0; i < verts; ++i) m.Map(2).tverts.push_back({f(rng), f(rng), 0.0f});
+    for (const host::MeshFace& face : m.faces) m.Map(2).tfaces.push_back(face.v);
     for (uint32_t i = 0; i < 11; ++i) m.explicitNormals.push_back({f(rng), f(rng), f(rng)});
     for (uint32_t i = 0; i < faces; ++i)
       m.normalFaces.push_back({uint32_t(rng() % 11), uint32_t(rng() % 11), uint32_t(rng() % 11)});
@@ -72,12 +75,60 @@ class DocumentBufferTest : public ::testing::Test {
     return t;
   }
 
+  // Saved in both forms with every threshold, the scene reads back as the plain JSON says.
+  void ExpectBothFormsReadBack(const Scene& original);
+
   fs::path dir_;
 };
 
 TEST_F(DocumentBufferTest, BothBinaryFormsReadBackTheSameSceneAsPlainJson) {
-  Scene original;
-  BuildScene(original, 3001);
+  for (bool wide : {false, true}) {
+    SCOPED_TRACE(wide ? "four-byte indices" : "two-byte indices");
+    Scene original;
+    BuildScene(original, 3001, 1, wide);
+    ExpectBothFormsReadBack(original);
+    // Index arrays take the narrow type where they can; a channel with the faces' own
+    // triangles names the faces' bytes.
+    ASSERT_TRUE(SaveSceneDocument(original, File("t.vscene"), {.materials = &kMaterials}));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(support::ReadWholeFile(File("t.vscene"), bytes));
+    const Json mesh = Json::parse(bytes)["nodes"][0]["object"]["mesh"];
+    EXPECT_EQ(mesh["faces"]["type"], wide ? "u32x3" : "u16x3");
+    EXPECT_EQ(mesh["normals"]["faces"]["type"], "u16x3");
+    for (const Json& map : mesh["maps"])
+      if (map["channel"] == 2) {
+        EXPECT_EQ(map["tfaces"], mesh["faces"]);
+      } else {
+        EXPECT_NE(map["tfaces"]["offset"], mesh["faces"]["offset"]);
+      }
+  }
+}
+
+TEST_F(DocumentBufferTest, ReferencesMayShareBytesAndIndexArraysMayBeEitherWidth) {
+  // Hand-made: the map channel's faces as a second reference to the faces, and the faces
+  // in two-byte indices where the writer would have chosen four.
+  Scene s;
+  BuildScene(s, 2000);
+  ASSERT_TRUE(SaveSceneDocument(s, File("h.vscene"), {.materials = &kMaterials, .bufferThreshold = 1}));
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(File("h.vscene"), bytes));
+  Json j = Json::parse(bytes);
+  Json& mesh = j["nodes"][0]["object"]["mesh"];
+  for (Json& map : mesh["maps"])
+    if (map["channel"] == 1) map["tfaces"] = mesh["normals"]["faces"];
+  ASSERT_TRUE(support::WriteFileAtomic(File("h.vscene"), j.dump()));
+  Scene back;
+  DocumentResult r = LoadSceneDocument(File("h.vscene"), back, {.materials = &kMaterials});
+  ASSERT_TRUE(r) << r.error;
+  const auto* m = dynamic_cast<const MeshObject*>(back.FindNode("a")->ObjectPtr().get());
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->mesh.FindMap(1)->tfaces, m->mesh.normalFaces);
+  EXPECT_EQ(m->mesh.FindMap(2)->tfaces.size(), m->mesh.faces.size());
+  for (std::size_t i = 0; i < m->mesh.faces.size(); ++i)
+    EXPECT_EQ(m->mesh.FindMap(2)->tfaces[i], m->mesh.faces[i].v);
+}
+
+void DocumentBufferTest::ExpectBothFormsReadBack(const Scene& original) {
   const std::string plain = Text(original);
   for (const char* name : {"scene.vscene", "scene.vscb"}) {
     SCOPED_TRACE(name);
@@ -150,10 +201,10 @@ TEST_F(DocumentBufferTest, DamagedBuffersAreRefusedWholeWithPathNamedErrors) {
   fs::remove(bin);
   expectError(doc, "d.vscene: buffer.uri: ");
 
-  // A face index past the vertices: the first face's first vertex is at the start of the
-  // faces array, which follows the 23 vertices (276 bytes, padded to 280).
+  // A face index past the vertices: the faces array (two-byte indices) follows the 23
+  // vertices (276 bytes, padded to 280).
   std::vector<uint8_t> bad = good;
-  support::ByteWriter::StoreU32(bad.data() + 32 + 280 + 12 * 3 + 4, 9999);
+  support::ByteWriter::StoreU16(bad.data() + 32 + 280 + 6 * 3 + 2, 9999);
   ASSERT_TRUE(support::WriteFileAtomic(bin, bad));
   expectError(doc, "d.vscene: nodes[0].object.mesh.faces[3][1]: index 9999 is past the 23 vertices");
 
