@@ -103,6 +103,25 @@ enum StringId : int {
 // Shows the About box of an exporter or importer: a modal dialog with one button.
 void ShowAboutBox(Interface& ip, const StringTable& strings);
 
+// The menu and About-box answers of a one-extension exporter or importer, all taken from
+// the module's string table, so a format plug-in states only what it does.
+// `Base` is SceneExport or SceneImport; `Strings` returns the module's table.
+template <class Base, const StringTable& (*Strings)()>
+class TabledFormatPlugin : public Base {
+ public:
+  int ExtCount() override { return 1; }
+  const char* Ext(int n) override { return n == 0 ? Strings().Get(IDS_EXT) : ""; }
+  const char* LongDesc() override { return Strings().Get(IDS_LONG_DESC); }
+  const char* ShortDesc() override { return Strings().Get(IDS_SHORT_DESC); }
+  const char* AuthorName() override { return Strings().Get(IDS_AUTHOR); }
+  const char* CopyrightMessage() override { return Strings().Get(IDS_COPYRIGHT); }
+  const char* OtherMessage1() override { return ""; }
+  const char* OtherMessage2() override { return ""; }
+  unsigned int Version() override { return 100; }
+  void ShowAbout(Interface& ip) override { ShowAboutBox(ip, Strings()); }
+  void DeleteThis() override { delete this; }
+};
+
 // Signatures of the four entry points, for the loader.
 using LibDescriptionFn = const char* (*)();
 using LibNumberClassesFn = int (*)();

@@ -27,12 +27,6 @@ const host::StringTable& KeyExportStrings() {
   return strings;
 }
 
-const char* KeyExporter::Ext(int n) { return n == 0 ? KeyExportStrings().Get(host::IDS_EXT) : ""; }
-const char* KeyExporter::LongDesc() { return KeyExportStrings().Get(host::IDS_LONG_DESC); }
-const char* KeyExporter::ShortDesc() { return KeyExportStrings().Get(host::IDS_SHORT_DESC); }
-const char* KeyExporter::AuthorName() { return KeyExportStrings().Get(host::IDS_AUTHOR); }
-const char* KeyExporter::CopyrightMessage() { return KeyExportStrings().Get(host::IDS_COPYRIGHT); }
-void KeyExporter::ShowAbout(host::Interface& ip) { host::ShowAboutBox(ip, KeyExportStrings()); }
 bool KeyExporter::SupportsOptions(int, uint32_t options) { return (options & host::kExportSelected) != 0; }
 
 bool SaveConfig(const std::string& path, const ExportChoice& choice) {

@@ -18,22 +18,13 @@ inline constexpr uint32_t kConfigVersion = 1;
 // Control ids of the options dialog.
 enum : int { IDC_SELECTED_ONLY = 1000, IDC_OK = 1001, IDC_CANCEL = 1002, IDC_HIERARCHY = 1003 };
 
-class KeyExporter : public host::SceneExport {
+const host::StringTable& KeyExportStrings();
+
+class KeyExporter : public host::TabledFormatPlugin<host::SceneExport, KeyExportStrings> {
  public:
-  int ExtCount() override { return 1; }
-  const char* Ext(int n) override;
-  const char* LongDesc() override;
-  const char* ShortDesc() override;
-  const char* AuthorName() override;
-  const char* CopyrightMessage() override;
-  const char* OtherMessage1() override { return ""; }
-  const char* OtherMessage2() override { return ""; }
-  unsigned int Version() override { return 100; }
-  void ShowAbout(host::Interface& ip) override;
   bool SupportsOptions(int ext, uint32_t options) override;
   // Never throws: a failure inside ends the export with 0.
   int DoExport(const char* name, host::Interface& ip, bool suppressPrompts, uint32_t options) override;
-  void DeleteThis() override { delete this; }
 
   const ExportChoice& Options() const { return choice_; }
 
@@ -42,8 +33,6 @@ class KeyExporter : public host::SceneExport {
 
   ExportChoice choice_;
 };
-
-const host::StringTable& KeyExportStrings();
 
 // The configuration file: version 1, then the "selected only" and "hierarchy" bytes.
 enum class ConfigStatus { Ok, Refused };

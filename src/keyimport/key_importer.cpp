@@ -23,13 +23,6 @@ const host::StringTable& KeyImportStrings() {
   return strings;
 }
 
-const char* KeyImporter::Ext(int n) { return n == 0 ? KeyImportStrings().Get(host::IDS_EXT) : ""; }
-const char* KeyImporter::LongDesc() { return KeyImportStrings().Get(host::IDS_LONG_DESC); }
-const char* KeyImporter::ShortDesc() { return KeyImportStrings().Get(host::IDS_SHORT_DESC); }
-const char* KeyImporter::AuthorName() { return KeyImportStrings().Get(host::IDS_AUTHOR); }
-const char* KeyImporter::CopyrightMessage() { return KeyImportStrings().Get(host::IDS_COPYRIGHT); }
-void KeyImporter::ShowAbout(host::Interface& ip) { host::ShowAboutBox(ip, KeyImportStrings()); }
-
 bool SaveConfig(const std::string& path, const ImportConfig& config) {
   std::vector<uint8_t> bytes;
   support::ByteWriter w(bytes);

@@ -25,21 +25,12 @@ enum class ConfigStatus { Ok, Refused };
 ConfigStatus LoadConfig(const std::string& path, ImportConfig& config);
 bool SaveConfig(const std::string& path, const ImportConfig& config);
 
-class KeyImporter : public host::SceneImport {
+const host::StringTable& KeyImportStrings();
+
+class KeyImporter : public host::TabledFormatPlugin<host::SceneImport, KeyImportStrings> {
  public:
-  int ExtCount() override { return 1; }
-  const char* Ext(int n) override;
-  const char* LongDesc() override;
-  const char* ShortDesc() override;
-  const char* AuthorName() override;
-  const char* CopyrightMessage() override;
-  const char* OtherMessage1() override { return ""; }
-  const char* OtherMessage2() override { return ""; }
-  unsigned int Version() override { return 100; }
-  void ShowAbout(host::Interface& ip) override;
   // Never throws: a failure inside ends the import with 0.
   int DoImport(const char* name, host::Interface& ip, bool suppressPrompts) override;
-  void DeleteThis() override { delete this; }
 
  private:
   int Import(const std::string& name, host::Interface& ip);
@@ -47,7 +38,5 @@ class KeyImporter : public host::SceneImport {
   ImportConfig config_;
   support::MemMgr heap_;
 };
-
-const host::StringTable& KeyImportStrings();
 
 }  // namespace vorlan::keyimport

@@ -19,11 +19,11 @@
 
 namespace vorlan::rigexp {
 
-using support::LogFormat;
 using support::LOG_CRITICAL;
 using support::LOG_ERROR;
 using support::LOG_INFO;
 using support::LOG_WARNING;
+using support::LogFormat;
 
 namespace {
 
@@ -150,20 +150,14 @@ const host::StringTable& RigExpStrings() {
   return strings;
 }
 
-const char* RigExporter::Ext(int n) { return n == 0 ? RigExpStrings().Get(host::IDS_EXT) : ""; }
-const char* RigExporter::LongDesc() { return RigExpStrings().Get(host::IDS_LONG_DESC); }
-const char* RigExporter::ShortDesc() { return RigExpStrings().Get(host::IDS_SHORT_DESC); }
-const char* RigExporter::AuthorName() { return RigExpStrings().Get(host::IDS_AUTHOR); }
-const char* RigExporter::CopyrightMessage() { return ""; }
-void RigExporter::ShowAbout(host::Interface& ip) { host::ShowAboutBox(ip, RigExpStrings()); }
-
 int RigExporter::DoExport(const char* name, host::Interface& ip, bool /*suppressPrompts*/, uint32_t options) {
   try {
     return Export(name ? name : "", ip, options);
   } catch (const std::bad_alloc&) {
     ip.UI().MessageBox({"The export ran out of memory.", "Error", host::Buttons::Ok, host::Icon::Error});
   } catch (const std::exception& e) {
-    ip.UI().MessageBox({std::string("The export failed: ") + e.what(), "Error", host::Buttons::Ok, host::Icon::Error});
+    ip.UI().MessageBox(
+        {std::string("The export failed: ") + e.what(), "Error", host::Buttons::Ok, host::Icon::Error});
   } catch (...) {
     ip.UI().MessageBox({"The export failed.", "Error", host::Buttons::Ok, host::Icon::Error});
   }
@@ -174,8 +168,8 @@ int RigExporter::Export(const std::string& name, host::Interface& ip, uint32_t o
   lastCuts_.clear();
   std::string path = support::NativePath(name);
   if (support::FileExists(path) && support::IsReadOnly(path)) {
-    if (ip.UI().MessageBox({"File is read-only, overwrite?", "Warning", host::Buttons::YesNo, host::Icon::Warning}) !=
-        host::Answer::Yes)
+    if (ip.UI().MessageBox({"File is read-only, overwrite?", "Warning", host::Buttons::YesNo,
+                            host::Icon::Warning}) != host::Answer::Yes)
       return 0;
     support::ClearReadOnly(path);
   }
@@ -260,7 +254,8 @@ int RigExporter::Export(const std::string& name, host::Interface& ip, uint32_t o
   LogFormat(LOG_INFO, "SkeletonObj size: %d, children: %d\n", static_cast<int>(before.skeletonObj),
             static_cast<int>(s.skeletonChildren));
   LogFormat(LOG_INFO, "Root node size: %d, children: %d\n", static_cast<int>(before.root), 1);
-  LogFormat(LOG_INFO, "Zef: nodes: %d, faces: %d\n", static_cast<int>(s.totalNodes), static_cast<int>(s.faceTotal));
+  LogFormat(LOG_INFO, "Zef: nodes: %d, faces: %d\n", static_cast<int>(s.totalNodes),
+            static_cast<int>(s.faceTotal));
 
   path = LowerCaseExtension(path);
   LogFormat(LOG_INFO, "\n\n");

@@ -13,21 +13,12 @@ namespace vorlan::rigexp {
 
 inline constexpr const char* kRigLogPath = "C:\\RigExp.log";
 
-class RigExporter : public host::SceneExport {
+const host::StringTable& RigExpStrings();
+
+class RigExporter : public host::TabledFormatPlugin<host::SceneExport, RigExpStrings> {
  public:
-  int ExtCount() override { return 1; }
-  const char* Ext(int n) override;
-  const char* LongDesc() override;
-  const char* ShortDesc() override;
-  const char* AuthorName() override;
-  const char* CopyrightMessage() override;
-  const char* OtherMessage1() override { return ""; }
-  const char* OtherMessage2() override { return ""; }
-  unsigned int Version() override { return 100; }
-  void ShowAbout(host::Interface& ip) override;
   // Never throws: a failure inside ends the export with 0.
   int DoExport(const char* name, host::Interface& ip, bool suppressPrompts, uint32_t options) override;
-  void DeleteThis() override { delete this; }
 
   // What the five-bone rule cut in the last export that wrote a file.
   const std::vector<MeshCutReport>& LastCuts() const { return lastCuts_; }
@@ -37,7 +28,5 @@ class RigExporter : public host::SceneExport {
 
   std::vector<MeshCutReport> lastCuts_;
 };
-
-const host::StringTable& RigExpStrings();
 
 }  // namespace vorlan::rigexp

@@ -88,13 +88,6 @@ const host::StringTable& ZefExportStrings() {
 
 ZefExporter::ZefExporter() { options_.smoothWholeScene = true; }
 
-const char* ZefExporter::Ext(int n) { return n == 0 ? ZefExportStrings().Get(host::IDS_EXT) : ""; }
-const char* ZefExporter::LongDesc() { return ZefExportStrings().Get(host::IDS_LONG_DESC); }
-const char* ZefExporter::ShortDesc() { return ZefExportStrings().Get(host::IDS_SHORT_DESC); }
-const char* ZefExporter::AuthorName() { return ZefExportStrings().Get(host::IDS_AUTHOR); }
-const char* ZefExporter::CopyrightMessage() { return ZefExportStrings().Get(host::IDS_COPYRIGHT); }
-void ZefExporter::ShowAbout(host::Interface& ip) { host::ShowAboutBox(ip, ZefExportStrings()); }
-
 int ZefExporter::DoExport(const char* name, host::Interface& ip, bool suppressPrompts, uint32_t options) {
   try {
     return Export(name ? name : "", ip, suppressPrompts, options);

@@ -134,13 +134,6 @@ const host::StringTable& ZefImportStrings() {
   return strings;
 }
 
-const char* ZefImporter::Ext(int n) { return n == 0 ? ZefImportStrings().Get(host::IDS_EXT) : ""; }
-const char* ZefImporter::LongDesc() { return ZefImportStrings().Get(host::IDS_LONG_DESC); }
-const char* ZefImporter::ShortDesc() { return ZefImportStrings().Get(host::IDS_SHORT_DESC); }
-const char* ZefImporter::AuthorName() { return ZefImportStrings().Get(host::IDS_AUTHOR); }
-const char* ZefImporter::CopyrightMessage() { return ZefImportStrings().Get(host::IDS_COPYRIGHT); }
-void ZefImporter::ShowAbout(host::Interface& ip) { host::ShowAboutBox(ip, ZefImportStrings()); }
-
 host::DialogModel MakeImportDialog(bool newScene) {
   host::DialogModel d;
   d.title = "ZEF Importer";

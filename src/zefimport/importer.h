@@ -25,21 +25,12 @@ enum ImportDialogId : int {
 
 host::DialogModel MakeImportDialog(bool newScene);
 
-class ZefImporter : public host::SceneImport {
+const host::StringTable& ZefImportStrings();
+
+class ZefImporter : public host::TabledFormatPlugin<host::SceneImport, ZefImportStrings> {
  public:
-  int ExtCount() override { return 1; }
-  const char* Ext(int n) override;
-  const char* LongDesc() override;
-  const char* ShortDesc() override;
-  const char* AuthorName() override;
-  const char* CopyrightMessage() override;
-  const char* OtherMessage1() override { return ""; }
-  const char* OtherMessage2() override { return ""; }
-  unsigned int Version() override { return 100; }
-  void ShowAbout(host::Interface& ip) override;
   // Never throws: a failure inside ends the import with 0.
   int DoImport(const char* name, host::Interface& ip, bool suppressPrompts) override;
-  void DeleteThis() override { delete this; }
 
   const ImportSettings& Settings() const { return settings_; }
 
@@ -53,7 +44,5 @@ class ZefImporter : public host::SceneImport {
 // blocks with progress and cancel. Returns the walk's result; the scene keeps what was
 // built before a failure.
 bool ImportWalk(ImportContext& ctx);
-
-const host::StringTable& ZefImportStrings();
 
 }  // namespace vorlan::zefimport
