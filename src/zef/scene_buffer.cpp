@@ -1,10 +1,13 @@
 #include "zef/scene_buffer.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "support/bytes.h"
 
@@ -13,9 +16,39 @@ namespace vorlan::zef {
 namespace {
 // The zero head that ends every walk over the image always lies inside the storage.
 constexpr std::size_t kTail = 8;
+
+// Zeroed pages of `bytes`, or the pages at `old` (of `oldBytes`) grown to `bytes` with the
+// new part zeroed; null when the system has no room (then `old` stays as it was).
+uint8_t* ZeroPages(uint8_t* old, std::size_t oldBytes, std::size_t bytes) {
+  void* p = old ? ::mremap(old, oldBytes, bytes, MREMAP_MAYMOVE)
+                : ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return p == MAP_FAILED ? nullptr : static_cast<uint8_t*>(p);
+}
 }  // namespace
 
-SceneBuffer::SceneBuffer(std::size_t initialCapacity) : data_(std::max(initialCapacity, kTail), 0) {}
+SceneBuffer::SceneBuffer(std::size_t initialCapacity) {
+  size_ = std::max(initialCapacity, kTail);
+  data_ = ZeroPages(nullptr, 0, size_);
+  if (!data_) throw std::bad_alloc();
+}
+
+SceneBuffer::~SceneBuffer() {
+  if (data_) ::munmap(data_, size_);
+}
+
+SceneBuffer::SceneBuffer(SceneBuffer&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      offset_(std::exchange(other.offset_, 0)),
+      fits_(std::exchange(other.fits_, true)) {}
+
+SceneBuffer& SceneBuffer::operator=(SceneBuffer&& other) noexcept {
+  std::swap(data_, other.data_);
+  std::swap(size_, other.size_);
+  std::swap(offset_, other.offset_);
+  std::swap(fits_, other.fits_);
+  return *this;
+}
 
 uint8_t* SceneBuffer::Reserve(std::size_t n) {
   if (!fits_) return nullptr;
@@ -24,25 +57,26 @@ uint8_t* SceneBuffer::Reserve(std::size_t n) {
     fits_ = false;
     return nullptr;
   }
-  if (end + kTail > data_.size()) {
-    // Doubling keeps appends amortised constant; resize zero-fills the new part, which keeps
+  if (end + kTail > size_) {
+    // Doubling keeps appends amortised constant; the new pages come zeroed, which keeps
     // everything past the offset zero.
-    uint64_t want = std::min<uint64_t>(uint64_t{data_.size()} * 2, kMaxImage + kTail);
+    uint64_t want = std::min<uint64_t>(uint64_t{size_} * 2, kMaxImage + kTail);
     want = std::max<uint64_t>(want, end + kTail);
-    try {
-      data_.resize(static_cast<std::size_t>(want), 0);
-    } catch (const std::bad_alloc&) {
+    uint8_t* grown = ZeroPages(data_, size_, static_cast<std::size_t>(want));
+    if (!grown) {
       fits_ = false;  // refused like an image too large for the format
       return nullptr;
     }
+    data_ = grown;
+    size_ = static_cast<std::size_t>(want);
   }
-  return data_.data() + offset_;
+  return data_ + offset_;
 }
 
 void SceneBuffer::SetOffset(uint32_t offset) {
   if (offset < offset_) {
     // A dropped block must not leave its head behind: the next walk would find it.
-    std::fill(data_.begin() + offset, data_.begin() + offset_, uint8_t{0});
+    std::fill(data_ + offset, data_ + offset_, uint8_t{0});
     offset_ = offset;
     return;
   }
@@ -101,7 +135,7 @@ void SceneBuffer::Matrix(const host::Matrix3& m) {
 void SceneBuffer::PatchU32(uint32_t at, uint32_t v) {
   assert(uint64_t{at} + 4 <= offset_);
   if (uint64_t{at} + 4 > offset_) return;
-  support::ByteWriter::StoreU32(data_.data() + at, v);
+  support::ByteWriter::StoreU32(data_ + at, v);
 }
 
 void SceneBuffer::PatchF32(uint32_t at, float v) { PatchU32(at, std::bit_cast<uint32_t>(v)); }
@@ -109,11 +143,11 @@ void SceneBuffer::PatchF32(uint32_t at, float v) { PatchU32(at, std::bit_cast<ui
 uint32_t SceneBuffer::ReadU32(uint32_t at) const {
   assert(uint64_t{at} + 4 <= offset_);
   if (uint64_t{at} + 4 > offset_) return 0;
-  return support::LoadU32(data_.data() + at);
+  return support::LoadU32(data_ + at);
 }
 
-std::span<uint8_t> SceneBuffer::Image() { return {data_.data(), offset_ + kTail}; }
+std::span<uint8_t> SceneBuffer::Image() { return {data_, offset_ + kTail}; }
 
-std::span<const uint8_t> SceneBuffer::Image() const { return {data_.data(), offset_ + kTail}; }
+std::span<const uint8_t> SceneBuffer::Image() const { return {data_, offset_ + kTail}; }
 
 }  // namespace vorlan::zef

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
-#include <vector>
 
 #include "host/math3d.h"
 
@@ -22,6 +21,12 @@ class SceneBuffer {
   static constexpr uint64_t kMaxImage = 0xFFFFFFF0u;
 
   explicit SceneBuffer(std::size_t initialCapacity = 1 << 20);
+  ~SceneBuffer();
+  SceneBuffer(const SceneBuffer&) = delete;
+  SceneBuffer& operator=(const SceneBuffer&) = delete;
+  // A buffer moved from may only be assigned to or destroyed.
+  SceneBuffer(SceneBuffer&& other) noexcept;
+  SceneBuffer& operator=(SceneBuffer&& other) noexcept;
 
   uint32_t Offset() const { return offset_; }
   // Moves the offset back (dropping what lay after it, which is zeroed again) or forward
@@ -49,11 +54,15 @@ class SceneBuffer {
   // The written bytes followed by at least eight zero bytes (a terminating block head).
   std::span<uint8_t> Image();
   std::span<const uint8_t> Image() const;
-  std::span<const uint8_t> Written() const { return {data_.data(), offset_}; }
+  std::span<const uint8_t> Written() const { return {data_, offset_}; }
 
  private:
   uint8_t* Reserve(std::size_t n);  // room for n bytes at the offset, or null
-  std::vector<uint8_t> data_;       // always zero beyond offset_
+  // Anonymous memory pages: they come zeroed from the system and grow in place or move
+  // without a copy, where a vector would zero-fill and copy the whole image at each doubling
+  // (a third of a large export's time).
+  uint8_t* data_ = nullptr;  // always zero beyond offset_
+  std::size_t size_ = 0;
   uint32_t offset_ = 0;
   bool fits_ = true;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "zef/image_builder.h"
 
@@ -64,6 +65,25 @@ TEST(SceneBuffer, MovingTheOffsetBackZeroesWhatWasDropped) {
   // Moving forward over where the dropped name lay shows zeros, not the old bytes.
   buf.SetOffset(buf.Offset() + 16);
   EXPECT_EQ(Bytes(buf.Written()), Words({7, kDummy, 0, 0, 0, 0}));
+}
+
+// Large images grow many times over; every growth keeps what was written and shows zeros
+// beyond it, also where a dropped block lay before the storage moved.
+TEST(SceneBuffer, GrowingLargeKeepsContentAndZerosAcrossDroppedBlocks) {
+  SceneBuffer buf(64);
+  std::vector<uint8_t> block(3 << 20);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7 + 1);
+  buf.Bytes(block);
+  const uint32_t kept = buf.Offset();
+  buf.Bytes(block);
+  buf.SetOffset(kept);
+  buf.SetOffset(kept + 5u * (1u << 20));  // grows past everything written before
+  buf.U32(0xABCDEF01u);
+  ASSERT_TRUE(buf.Fits());
+  EXPECT_TRUE(std::equal(block.begin(), block.end(), buf.Written().begin()));
+  EXPECT_TRUE(AllZero(buf.Written().subspan(kept, 5u << 20)));
+  EXPECT_EQ(buf.ReadU32(kept + (5u << 20)), 0xABCDEF01u);
+  EXPECT_TRUE(AllZero(buf.Image().subspan(buf.Offset())));
 }
 
 TEST(SceneBuffer, RefusesAnImageBeyondThe32BitSizes) {
