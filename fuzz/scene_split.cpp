@@ -41,7 +41,8 @@ std::vector<uint8_t> WithoutId(const std::string& document, const std::string& b
   }
   const std::string key = "\"id\": \"";
   auto at = std::search(json.begin(), json.end(), key.begin(), key.end());
-  if (at != json.end()) json.erase(at, std::min(json.end(), at + static_cast<std::ptrdiff_t>(key.size() + 32)));
+  if (at != json.end())
+    json.erase(at, std::min(json.end(), at + static_cast<std::ptrdiff_t>(key.size() + 32)));
   json.insert(json.end(), bin.begin(), bin.end());
   return json;
 }
@@ -57,20 +58,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
   const std::size_t jsonLength = std::min<std::size_t>(vorlan::support::LoadU32(data), size - 4);
   const uint8_t* json = data + 4;
-  const std::string in = dir + "/in.vscene", out = dir + "/out.vscene", again = dir + "/again.vscene";
+  const std::string in = dir + "/in.vscene", out = dir + "/out.vscene";
   if (!vorlan::support::WriteFileAtomic(in, std::vector<uint8_t>(json, json + jsonLength)) ||
-      !vorlan::support::WriteFileAtomic(dir + "/in.vbin", std::vector<uint8_t>(json + jsonLength, data + size)))
+      !vorlan::support::WriteFileAtomic(dir + "/in.vbin",
+                                        std::vector<uint8_t>(json + jsonLength, data + size)))
     return 0;
 
   wb::Scene scene;
   if (!wb::LoadSceneDocument(in, scene, options).ok) return 0;
-  ::unlink((dir + "/out.vbin").c_str());
-  ::unlink((dir + "/again.vbin").c_str());
+  // Both saves go to one path, so that the buffer's name in the JSON and every path stored
+  // relative to the document's folder are the same.
+  const std::string outBin = dir + "/out.vbin";
+  ::unlink(outBin.c_str());
   if (!wb::SaveSceneDocument(scene, out, options).ok) return 0;
+  const std::vector<uint8_t> first = WithoutId(out, outBin);
   wb::Scene second;
   // What the writer wrote, the reader must take; and it must write the same again.
   if (!wb::LoadSceneDocument(out, second, options).ok) __builtin_trap();
-  if (!wb::SaveSceneDocument(second, again, options).ok) __builtin_trap();
-  if (WithoutId(out, dir + "/out.vbin") != WithoutId(again, dir + "/again.vbin")) __builtin_trap();
+  ::unlink(outBin.c_str());
+  if (!wb::SaveSceneDocument(second, out, options).ok) __builtin_trap();
+  if (WithoutId(out, outBin) != first) __builtin_trap();
   return 0;
 }
