@@ -1,6 +1,7 @@
 #include <fmt/format.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <ostream>
 
 #include "command.h"
@@ -19,11 +20,21 @@ std::string Extensions(const workbench::LoadedClass& c) {
 
 int RunFormats(Context& ctx) {
   std::ostream& out = ctx.Out();
-  out << fmt::format("{:<12}{:<48}{}\n", "command", "reads", "writes");
+  // The columns are as wide as their longest entry, so a long list never runs into the next.
+  size_t nameWidth = 7, readsWidth = 5;
   for (const Command& c : Commands()) {
     if (c.reads.empty() && c.writes.empty()) continue;
-    out << fmt::format("{:<12}{:<48}{}\n", c.name, c.reads.empty() ? "-" : c.reads,
-                       c.writes.empty() ? "-" : c.writes);
+    nameWidth = std::max(nameWidth, c.name.size());
+    readsWidth = std::max(readsWidth, c.reads.size());
+  }
+  auto row = [&](std::string_view name, std::string_view reads, std::string_view writes) {
+    out << fmt::format("{:<{}}  {:<{}}  {}\n", name, nameWidth, reads, readsWidth, writes);
+  };
+  row("command", "reads", "writes");
+  for (const Command& c : Commands()) {
+    if (c.reads.empty() && c.writes.empty()) continue;
+    row(c.name, c.reads.empty() ? std::string_view("-") : c.reads,
+        c.writes.empty() ? std::string_view("-") : c.writes);
   }
   // What `export` (and any command that runs plug-ins) can write depends on the modules found.
   workbench::PluginLoader loader;

@@ -125,6 +125,10 @@ TEST(Conventions, FormatsListsEveryCommandThatReadsOrWrites) {
   for (const cli::Command& c : cli::Commands()) {
     if (c.reads.empty() && c.writes.empty()) continue;
     EXPECT_NE(o.out.find("\n" + std::string(c.name) + " "), std::string::npos) << c.name << "\n" << o.out;
+    // The longest list of what a command reads must not run into what it writes.
+    const size_t at = o.out.find("\n" + std::string(c.name) + " ");
+    const std::string line = o.out.substr(at + 1, o.out.find('\n', at + 1) - at - 1);
+    EXPECT_NE(line.find(std::string(c.reads.empty() ? "-" : c.reads) + "  "), std::string::npos) << line;
   }
   EXPECT_NE(o.out.find("ZefExport"), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("writes .zef"), std::string::npos) << o.out;
