@@ -35,6 +35,13 @@ int InspectShdFile(Context& ctx, const std::string& file, const std::vector<uint
 }
 
 int InspectZefFile(Context& ctx, const std::string& file, const std::vector<uint8_t>& bytes, bool json) {
+  // Any other extension is tried as a .zef (renamed files are common); a file that is not one
+  // is told apart from a damaged one, with the kinds inspect knows.
+  zef::ZefFile parsed;
+  zef::ZefResult result = zef::ParseZef(bytes, parsed);
+  if (result == zef::ZefResult::kNotZef)
+    return ctx.Fail("\"" + file +
+                    "\" is not a .zef file (inspect reads .zef, .manm, .shd, .skd and .eqp files)");
   if (json)
     // Names in files need not be UTF-8: such bytes are replaced rather than refused.
     ctx.Out() << ZefTreeJson(bytes).dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
@@ -42,9 +49,8 @@ int InspectZefFile(Context& ctx, const std::string& file, const std::vector<uint
   else
     ctx.Out() << zef::InspectZef(bytes);
   // The tree is printed as far as it goes; a damaged file still fails, so scripts notice.
-  zef::ZefFile parsed;
-  zef::ZefResult result = zef::ParseZef(bytes, parsed);
-  if (result != zef::ZefResult::kSuccess) return ctx.Fail("\"" + file + "\" is damaged: " + zef::ToString(result));
+  if (result != zef::ZefResult::kSuccess)
+    return ctx.Fail("\"" + file + "\" is damaged: " + zef::ToString(result));
   return kExitOk;
 }
 

@@ -71,6 +71,15 @@ LoadResult LoadScene(const std::string& path, workbench::Scene& scene, const Sce
     return out;
   }
   if (ext == "zef") return ImportWithPlugin(path, scene, options);
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec))
+    return {false, "\"" + path + "\" is a folder, not a scene file", {}};
+  if (ext.empty())
+    return {false,
+            "\"" + path +
+                "\": a scene file needs its extension (.vscene, .vscb, .zef, .gltf, .glb, .fbx, .obj, .dae "
+                "or .3ds)",
+            {}};
   return {false,
           "\"" + path + "\": unknown scene format \"." + ext +
               "\" (expected .vscene, .vscb, .zef, .gltf, .glb, .fbx, .obj, .dae or .3ds)",

@@ -75,10 +75,22 @@ TEST_F(CliTest, BadInputGivesAMessageAndAFailureCode) {
   RunResult inspect = RunVorlan("inspect " + junk);
   EXPECT_EQ(inspect.exitCode, 1) << inspect.out;  // reported as damaged, not a crash
   EXPECT_NE(inspect.out.find("is damaged"), std::string::npos) << inspect.out;
+  // Another kind of file is not called damaged, and nothing is printed as its tree.
+  std::string other = dir + "/scene.glb";
+  ASSERT_TRUE(support::WriteFileAtomic(other, std::string("glTF\2\0\0\0", 8)));
+  RunResult notZef = RunVorlan("inspect " + other);
+  EXPECT_EQ(notZef.exitCode, 1);
+  EXPECT_EQ(notZef.out, "vorlan inspect: \"" + other +
+                            "\" is not a .zef file (inspect reads .zef, .manm, .shd, .skd and .eqp files)\n");
 
   RunResult unknown = RunVorlan("export " + sample + " " + dir + "/x.unknownext");
   EXPECT_EQ(unknown.exitCode, 1);
   EXPECT_NE(unknown.out.find("unknownext"), std::string::npos) << unknown.out;
+
+  RunResult folder = RunVorlan("export " + dir + " " + dir + "/x.zef");
+  EXPECT_EQ(folder.exitCode, 1);
+  EXPECT_NE(folder.out.find("\"" + dir + "\" is a folder, not a scene file"), std::string::npos)
+      << folder.out;
 
   EXPECT_EQ(RunVorlan("frobnicate").exitCode, 2);
 }
