@@ -76,13 +76,7 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
   if (!o.report.empty()) report.emplace("convert", o.in, o.out);
   // Every way out after the checks goes through here, so the report records how it ended.
   auto finish = [&](int code, const std::string& error = {}) {
-    if (code != kExitOk) ctx.Fail(error);
-    if (report)
-      if (std::string e = report->Write(o.report, code == kExitOk, error); !e.empty()) {
-        ctx.Fail("the report cannot be written: " + e);
-        return code == kExitOk ? kExitFailure : code;
-      }
-    return code;
+    return FinishCommand(ctx, report, o.report, code, error);
   };
 
   const std::string ext = LowerExtension(o.out);
@@ -101,12 +95,7 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
   // Reading takes most of the time on big scenes; the steps are what can be told apart.
   ctx.Progress(0, "reading " + o.in);
   LoadResult loaded = LoadScene(o.in, scene, MakeLoadOptions(ctx.Common(), o.interchange, textureDir));
-  const bool interchange = LowerExtension(o.in) != "vscene" && LowerExtension(o.in) != "vscb";
-  for (const std::string& w : loaded.warnings) {
-    ctx.Warn(w);
-    if (report) interchange ? report->Lost(w) : report->Warning(w);
-  }
-  if (report) report->Step("load");
+  NoteLoading(ctx, loaded, o.in, report ? &*report : nullptr);
   if (!loaded) return finish(kExitFailure, loaded.error);
   if (report) report->SetScene(scene);
 

@@ -85,13 +85,7 @@ int RunExport(Context& ctx, const ExportOptions& o) {
   if (!o.report.empty()) report.emplace("export", o.scene, o.out);
   // Every way out goes through here, so that the report records how the command ended.
   auto finish = [&](int code, const std::string& error = {}) {
-    if (code != kExitOk) ctx.Fail(error);
-    if (report)
-      if (std::string e = report->Write(o.report, code == kExitOk, error); !e.empty()) {
-        ctx.Fail("the report cannot be written: " + e);
-        return code == kExitOk ? kExitFailure : code;
-      }
-    return code;
+    return FinishCommand(ctx, report, o.report, code, error);
   };
 
   // The scene exporter lower-cases the extension it writes, so that name counts as well.
@@ -101,12 +95,7 @@ int RunExport(Context& ctx, const ExportOptions& o) {
 
   workbench::Scene scene;
   LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(common, o.interchange, OutputFolder(o.out)));
-  const bool interchange = LowerExtension(o.scene) != "vscene" && LowerExtension(o.scene) != "vscb";
-  for (const std::string& w : loaded.warnings) {
-    ctx.Warn(w);
-    if (report) interchange ? report->Lost(w) : report->Warning(w);
-  }
-  if (report) report->Step("load");
+  NoteLoading(ctx, loaded, o.scene, report ? &*report : nullptr);
   if (!loaded) return finish(kExitFailure, loaded.error);
   if (report) report->SetScene(scene);
   if (o.selected && !AnySelected(scene)) {

@@ -2,7 +2,9 @@
 
 #include <set>
 
+#include "command.h"
 #include "file_checks.h"
+#include "scene_loading.h"
 #include "support/file_io.h"
 #include "workbench/user_interface.h"
 #include "zef/inspect.h"
@@ -94,6 +96,27 @@ host::Answer ReportingUI::MessageBox(const host::MessageBoxRequest& request) {
     report_->Warning(std::move(text));
   }
   return answer;
+}
+
+int FinishCommand(Context& ctx, std::optional<Report>& report, const std::string& reportPath, int code,
+                  const std::string& error) {
+  if (code != kExitOk) ctx.Fail(error);
+  if (report)
+    if (std::string e = report->Write(reportPath, code == kExitOk, error); !e.empty()) {
+      ctx.Fail("the report cannot be written: " + e);
+      return code == kExitOk ? kExitFailure : code;
+    }
+  return code;
+}
+
+void NoteLoading(Context& ctx, const LoadResult& loaded, const std::string& input, Report* report) {
+  const std::string ext = LowerExtension(input);
+  const bool interchange = ext != "vscene" && ext != "vscb";
+  for (const std::string& w : loaded.warnings) {
+    ctx.Warn(w);
+    if (report) interchange ? report->Lost(w) : report->Warning(w);
+  }
+  if (report) report->Step("load");
 }
 
 }  // namespace vorlan::cli

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,5 +65,17 @@ class ReportingUI : public host::UserInterface {
   host::UserInterface& inner_;
   Report* report_;
 };
+
+class Context;
+struct LoadResult;
+
+// How export and convert end once their arguments are checked: every way out goes through
+// here, so a report records the outcome. A report that cannot be written fails the command.
+int FinishCommand(Context& ctx, std::optional<Report>& report, const std::string& reportPath, int code,
+                  const std::string& error = {});
+
+// Tells the user what loading said and keeps it in the report: as losses when `input` is an
+// interchange file (the scene lacks what the file had), else as warnings. Ends the "load" step.
+void NoteLoading(Context& ctx, const LoadResult& loaded, const std::string& input, Report* report);
 
 }  // namespace vorlan::cli
