@@ -13,6 +13,7 @@
 
 #include "interchange/convert.h"
 #include "interchange/export_animation.h"
+#include "interchange/export_characters.h"
 #include "interchange/export_parts.h"
 #include "interchange/gltf_builder.h"
 #include "interchange/import_parts.h"
@@ -82,6 +83,7 @@ struct Primitive {
   std::vector<float> pos, nrm, col, tan;
   std::array<std::vector<float>, kMaxUvSets> uv;
   std::vector<uint32_t> indices;
+  GltfCharacterStreams character;
 };
 
 class SceneWriter {
@@ -90,11 +92,14 @@ class SceneWriter {
       : scene_(scene),
         frame_(options.scale, options.upAxis),
         materials_(gltf_, warnings_),
-        animation_(gltf_, warnings_, frame_.Scale(), scene.ticksPerFrame) {}
+        animation_(gltf_, warnings_, frame_.Scale(), scene.ticksPerFrame),
+        characters_(gltf_, warnings_, frame_) {}
 
   void Build() {
+    characters_.Prepare(scene_);
     json roots = json::array();
-    for (const SceneNode* c : scene_.Root().Children()) roots.push_back(Node(*c, Matrix3(), Matrix3()));
+    for (const SceneNode* c : scene_.Root().Children())
+      if (!characters_.LeftOut(*c)) roots.push_back(Node(*c, Matrix3(), Matrix3()));
     json sceneJson = json::object();
     if (!roots.empty()) sceneJson["nodes"] = std::move(roots);
     gltf_.Json()["scenes"] = json::array({std::move(sceneJson)});
@@ -104,6 +109,7 @@ class SceneWriter {
       gltf_.UseExtension("KHR_lights_punctual");
     }
     animation_.Finish();
+    characters_.Finish();
   }
 
   GltfBuilder& Gltf() { return gltf_; }
@@ -113,26 +119,29 @@ class SceneWriter {
   int Node(const SceneNode& node, const Matrix3& parentWorld, const Matrix3& parentHostWorld) {
     // Nodes are numbered parents first; children are filled in after.
     const int index = gltf_.Append("nodes", json::object());
+    characters_.NodeWritten(node, index);
     const Matrix3 hostWorld = node.GetNodeTM(0);
     const Matrix3 world = frame_.FromHost(hostWorld);
     json n = json::object();
     if (!node.GetName().empty()) n["name"] = node.GetName();
-    const Matrix3 local = world * Inverse(parentWorld);
+    const bool inWorld = GltfCharacterWriter::InWorld(node);
+    const Matrix3 local = inWorld ? Matrix3() : world * Inverse(parentWorld);
     if (GltfAnimationWriter::Animates(node))
       animation_.AddNode(node, index, hostWorld * Inverse(parentHostWorld), local, n);
     else if (!IsIdentity(local))
       n["matrix"] = MatrixJson(local);
     json extras = ExtrasFromUserProps(node.GetUserPropBuffer());
     if (!extras.empty()) n["extras"] = std::move(extras);
-    AddObject(node, n);
+    AddObject(node, n, index);
     json children = json::array();
-    for (const SceneNode* c : node.Children()) children.push_back(Node(*c, world, hostWorld));
+    for (const SceneNode* c : node.Children())
+      if (!characters_.LeftOut(*c)) children.push_back(Node(*c, world, hostWorld));
     if (!children.empty()) n["children"] = std::move(children);
     gltf_.Json()["nodes"][static_cast<std::size_t>(index)] = std::move(n);
     return index;
   }
 
-  void AddObject(const SceneNode& node, json& n) {
+  void AddObject(const SceneNode& node, json& n, int index) {
     const host::Object* object = node.EvalWorldState(0);
     if (!object) return;
     if (auto cam = object->EvalCameraState(0)) {
@@ -158,7 +167,11 @@ class SceneWriter {
       return;
     }
     if (object->CanConvertToTriMesh()) {
-      if (auto mesh = Mesh(node, *object)) n["mesh"] = *mesh;
+      GltfCharacter character;
+      if (auto mesh = Mesh(node, *object, character)) {
+        n["mesh"] = *mesh;
+        characters_.SkinNode(node, index, character);
+      }
     }
   }
 
@@ -198,10 +211,18 @@ class SceneWriter {
   }
 
   // The glTF mesh of a node: one per object, material and object offset, shared by instances.
-  std::optional<int> Mesh(const SceneNode& node, const host::Object& object) {
-    const Matrix3 offset = node.ObjectOffsetMatrix();
-    auto key = std::make_tuple(static_cast<const void*>(&object), node.GetMtl(),
-                               IsIdentity(offset) ? 0u : ++offsets_);
+  // Skinned and morphing meshes are written per node: their vertices carry the node's own
+  // skin and targets.
+  std::optional<int> Mesh(const SceneNode& node, const host::Object& object, GltfCharacter& character) {
+    Matrix3 offset = node.ObjectOffsetMatrix();
+    if (GltfCharacterWriter::InWorld(node)) {
+      // In the file's axes, in the scene's units: the vertices' lengths are scaled below.
+      Matrix3 world = frame_.FromHost(node.GetNodeTM(0));
+      world.SetTrans(world.GetTrans() * frame_.Scale());
+      offset = offset * world;
+    }
+    const bool own = !IsIdentity(offset) || FindSkin(node) || FindMorpher(node);
+    auto key = std::make_tuple(static_cast<const void*>(&object), node.GetMtl(), own ? ++offsets_ : 0u);
     if (auto it = meshes_.find(key); it != meshes_.end()) return it->second;
     std::optional<int>& made = meshes_[key];
     // Meshes of the workbench are read where they are; other geometry is converted once.
@@ -231,11 +252,13 @@ class SceneWriter {
           return f[0] < meshObject->tangents.size() && f[1] < meshObject->tangents.size() &&
                  f[2] < meshObject->tangents.size();
         });
+    character = characters_.Read(node, mesh->verts.size());
     json primitives = Primitives(*mesh, explicitNormals, tangents ? meshObject : nullptr, node.GetMtl(),
-                                 offset, node.GetName());
+                                 offset, node.GetName(), character);
     if (primitives.empty()) return made;
     json m = {{"primitives", std::move(primitives)}};
     if (!node.GetName().empty()) m["name"] = node.GetName();
+    GltfCharacterWriter::AddMeshProperties(character, m);
     made = gltf_.Append("meshes", std::move(m));
     return made;
   }
@@ -248,7 +271,8 @@ class SceneWriter {
   }
 
   json Primitives(const host::Mesh& mesh, bool explicitNormals, const MeshObject* withTangents,
-                  const host::Mtl* mtl, const Matrix3& offset, const std::string& name) {
+                  const host::Mtl* mtl, const Matrix3& offset, const std::string& name,
+                  const GltfCharacter& character) {
     int channels = 0;  // texture channels 1..channels are written
     for (int c = 1; c < static_cast<int>(mesh.maps.size()); ++c) {
       if (!mesh.HasMap(c)) continue;
@@ -317,6 +341,7 @@ class SceneWriter {
             first[vert] = found;
             keys.push_back(key);
             AddVertex(p, mesh, key, normal, channels, colors, withTangents, moved, offset, normalTm, inv);
+            characters_.AddVertex(character, p.character, vert, moved, offset, inv);
           }
           p.indices.push_back(found);
         }
@@ -331,10 +356,12 @@ class SceneWriter {
         attributes["TEXCOORD_" + std::to_string(c)] =
             gltf_.FloatAccessor(p.uv[static_cast<std::size_t>(c)], 2);
       if (colors) attributes["COLOR_0"] = gltf_.FloatAccessor(p.col, 3);
-      out.push_back({{"attributes", std::move(attributes)},
-                     {"indices", gltf_.IndexAccessor(p.indices)},
-                     {"material", materials_.Index(m)},
-                     {"mode", 4}});
+      json primitive = {{"attributes", std::move(attributes)},
+                        {"indices", gltf_.IndexAccessor(p.indices)},
+                        {"material", materials_.Index(m)},
+                        {"mode", 4}};
+      characters_.AddAttributes(character, p.character, primitive);
+      out.push_back(std::move(primitive));
     }
     return out;
   }
@@ -381,6 +408,7 @@ class SceneWriter {
   WarningSink warnings_;
   GltfMaterials materials_;
   GltfAnimationWriter animation_;
+  GltfCharacterWriter characters_;
   json lights_ = json::array();
   std::map<std::tuple<const void*, const host::Mtl*, unsigned>, std::optional<int>> meshes_;
   unsigned offsets_ = 0;

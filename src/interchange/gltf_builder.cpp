@@ -25,6 +25,8 @@ const char* TypeName(int components) {
       return "VEC2";
     case 3:
       return "VEC3";
+    case 16:
+      return "MAT4";
     default:
       return "VEC4";
   }
@@ -67,6 +69,24 @@ int GltfBuilder::FloatAccessor(std::span<const float> values, int components, bo
     a["max"] = hi;
   }
   return Append("accessors", std::move(a));
+}
+
+int GltfBuilder::UnsignedAccessor(std::span<const uint16_t> values, int components, int componentType) {
+  Align4();
+  const std::size_t offset = bin_.size();
+  const std::size_t size = componentType == kGltfUnsignedByte ? 1 : 2;
+  bin_.resize(offset + values.size() * size);
+  uint8_t* p = bin_.data() + offset;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (size == 1)
+      p[i] = static_cast<uint8_t>(values[i]);
+    else
+      ByteWriter::StoreU16(p + 2 * i, values[i]);
+  }
+  return Append("accessors", {{"bufferView", View(offset, values.size() * size, kGltfArrayBuffer)},
+                              {"componentType", componentType},
+                              {"count", values.size() / static_cast<std::size_t>(components)},
+                              {"type", TypeName(components)}});
 }
 
 int GltfBuilder::IndexAccessor(std::span<const uint32_t> indices) {

@@ -18,6 +18,7 @@ namespace vorlan::workbench::interchange {
 
 // glTF's component types and buffer view targets.
 inline constexpr int kGltfFloat = 5126;
+inline constexpr int kGltfUnsignedByte = 5121;
 inline constexpr int kGltfUnsignedInt = 5125;
 inline constexpr int kGltfUnsignedShort = 5123;
 inline constexpr int kGltfArrayBuffer = 34962;
@@ -31,10 +32,13 @@ class GltfBuilder {
   const nlohmann::json& Json() const { return doc_; }
 
   // An accessor of `count` elements of `components` floats each ("SCALAR", "VEC2", "VEC3",
-  // "VEC4"), read from `values` (count * components floats); with `minMax` it declares the
-  // bounds (positions must). Returns its index.
+  // "VEC4", 16: "MAT4"), read from `values` (count * components floats); with `minMax` it
+  // declares the bounds (positions must). Returns its index.
   int FloatAccessor(std::span<const float> values, int components, bool minMax = false,
                     int target = kGltfArrayBuffer);
+  // Vertex attributes of unsigned integers (joint numbers): each value stored as an
+  // unsigned byte or short (`componentType`), which the caller has checked it fits.
+  int UnsignedAccessor(std::span<const uint16_t> values, int components, int componentType);
   // Triangle indices as unsigned 32-bit numbers.
   int IndexAccessor(std::span<const uint32_t> indices);
   // Bytes of an image as a buffer view; returns the view's index.

@@ -119,7 +119,7 @@ class Converter {
     Traverse();
     // Keys are made relative to each node's parent as it stands: this comes after anything
     // that moves nodes to other parents.
-    BuildCharacters(ai_, characters_, scene_, frame_.Scale(), warnings_);
+    BuildCharacters(ai_, characters_, scene_, frame_, warnings_);
     BuildAnimations(ai_, animated_, path_, gltf_, frame_.Scale(), scene_, warnings_);
     // Characters move nodes under a skeleton and add targets: what this import added at the
     // top is what an undo removes.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "interchange/convert.h"
 #include "workbench/character.h"
 #include "workbench/controllers.h"
 
@@ -15,14 +16,27 @@ namespace {
 
 uint32_t NumVerts(const aiMesh& m) { return m.mVertices ? m.mNumVertices : 0; }
 
+bool Finite(const host::Matrix3& m) {
+  for (int r = 0; r < 4; ++r) {
+    const Point3 p = m.GetRow(r);
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
+  }
+  return true;
+}
+
 void MakeBone(SceneNode& n) {
   if (TransformControl* c = n.TMControl()) c->SetClassId(host::kBipedSlaveControlClassId);
 }
 
 // The skin of one mesh node from the bones of its aiMeshes; null when none resolves.
 std::shared_ptr<SkinModifierImpl> BuildSkin(const aiScene& ai, const CharacterMesh& cm, Scene& scene,
-                                            std::set<SceneNode*>& bones, WarningSink& warnings) {
+                                            const Frame& frame, std::set<SceneNode*>& bones,
+                                            WarningSink& warnings) {
   std::vector<std::vector<SkinWeight>> perVertex;
+  std::map<const host::Node*, host::Matrix3> bindPoses;
+  // The mesh as it lies in the file's world; a bone's offset matrix takes the mesh's space
+  // into the bone's at binding.
+  const host::Matrix3 meshWorld = frame.FromHost(cm.node->StaticTransform());
   uint32_t base = 0;
   bool any = false;
   for (unsigned idx : cm.parts) {
@@ -38,6 +52,9 @@ std::shared_ptr<SkinModifierImpl> BuildSkin(const aiScene& ai, const CharacterMe
         continue;
       }
       bones.insert(node);
+      const host::Matrix3 offset = FromAssimp(bone->mOffsetMatrix);
+      if (!bindPoses.count(node) && Finite(offset) && std::fabs(offset.Parity()) > 1e-12f)
+        bindPoses[node] = frame.ToHost(Inverse(offset) * meshWorld);
       for (unsigned w = 0; bone->mWeights && w < bone->mNumWeights; ++w) {
         const aiVertexWeight& vw = bone->mWeights[w];
         if (vw.mVertexId >= n || !std::isfinite(vw.mWeight) || vw.mWeight <= 0.0f) continue;
@@ -62,6 +79,7 @@ std::shared_ptr<SkinModifierImpl> BuildSkin(const aiScene& ai, const CharacterMe
       skin->SetBlended(v, std::move(list));
   }
   skin->vertices.resize(perVertex.size());
+  skin->bindPoses = std::move(bindPoses);
   return skin;
 }
 
@@ -122,12 +140,14 @@ bool HasCharacterData(const aiScene& scene, const std::vector<unsigned>& parts) 
 }
 
 CharacterCounts BuildCharacters(const aiScene& ai, const std::vector<CharacterMesh>& meshes, Scene& scene,
-                                float scale, WarningSink& warnings) {
+                                const Frame& frame, WarningSink& warnings) {
+  const float scale = frame.Scale();
   CharacterCounts counts;
   std::set<SceneNode*> bones;
   std::vector<std::pair<SceneNode*, std::shared_ptr<SkinModifierImpl>>> skins;
   for (const CharacterMesh& cm : meshes)
-    if (auto skin = BuildSkin(ai, cm, scene, bones, warnings)) skins.emplace_back(cm.node, std::move(skin));
+    if (auto skin = BuildSkin(ai, cm, scene, frame, bones, warnings))
+      skins.emplace_back(cm.node, std::move(skin));
 
   if (!bones.empty()) {
     for (SceneNode* b : bones) MakeBone(*b);

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "interchange/convert.h"
 #include "interchange/import_parts.h"
 #include "workbench/scene.h"
 
@@ -28,8 +29,9 @@ struct CharacterCounts {
 bool HasCharacterData(const aiScene& scene, const std::vector<unsigned>& parts);
 
 // Builds the skeleton, skins and Morphers of `meshes` once every node exists. Lengths are
-// multiplied by `scale`, as BuildMesh does.
+// multiplied by the frame's scale, as BuildMesh does; the skins' bind poses come from the
+// bones' offset matrices.
 CharacterCounts BuildCharacters(const aiScene& ai, const std::vector<CharacterMesh>& meshes, Scene& scene,
-                                float scale, WarningSink& warnings);
+                                const Frame& frame, WarningSink& warnings);
 
 }  // namespace vorlan::workbench::interchange

@@ -191,6 +191,7 @@ void SkinModifierImpl::SetBlended(std::size_t vertex, std::vector<SkinWeight> bo
 
 void SkinModifierImpl::ForgetNodes(const std::function<bool(const host::Node*)>& doomed) {
   for (SkinVertex& v : vertices) std::erase_if(v.bones, [&](const SkinWeight& w) { return doomed(w.bone); });
+  std::erase_if(bindPoses, [&](const auto& pose) { return doomed(pose.first); });
 }
 
 // ---------------------------------------------------------------------------------------

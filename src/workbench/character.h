@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -62,6 +63,10 @@ class SkinModifierImpl : public WithAppData<host::SkinModifier> {
 
   // Per mesh vertex (host vertex number); vertices beyond the end have no bones.
   std::vector<SkinVertex> vertices;
+  // Each bone's world transform when the skin was bound, where a file gave it: the pose the
+  // mesh, as it lies, was made for. Bones without one are bound where they stand without
+  // their keys. Interchange output writes it back as the skin's bind matrices.
+  std::map<const host::Node*, host::Matrix3> bindPoses;
 };
 
 class MorpherImpl : public WithAppData<host::MorphModifier> {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "interchange/glb.h"
 #include "support/bytes.h"
 #include "support/file_io.h"
-#include "interchange/glb.h"
 
 namespace vorlan::testing {
 
@@ -148,7 +148,11 @@ inline RawGltf ReadRawGltf(const std::string& path) {
 inline std::vector<float> AccessorFloats(const RawGltf& g, int accessor) {
   const auto& a = g.doc["accessors"][accessor];
   const auto& v = g.doc["bufferViews"][a["bufferView"].get<int>()];
-  const int comps = a["type"] == "VEC3" ? 3 : a["type"] == "VEC2" ? 2 : a["type"] == "VEC4" ? 4 : 1;
+  const int comps = a["type"] == "VEC3"   ? 3
+                    : a["type"] == "VEC2" ? 2
+                    : a["type"] == "VEC4" ? 4
+                    : a["type"] == "MAT4" ? 16
+                                          : 1;
   const std::size_t count = a["count"].get<std::size_t>();
   const std::size_t stride = v.value("byteStride", comps * 4);
   const std::size_t base = v.value("byteOffset", 0) + a.value("byteOffset", 0);
@@ -157,6 +161,27 @@ inline std::vector<float> AccessorFloats(const RawGltf& g, int accessor) {
     for (int c = 0; c < comps; ++c) {
       const std::size_t at = base + i * stride + static_cast<std::size_t>(c) * 4;
       out.push_back(at + 4 <= g.bin.size() ? support::LoadF32(g.bin.data() + at) : 0.0f);
+    }
+  return out;
+}
+
+// The numbers of an unsigned byte or short accessor (JOINTS_0), component after component.
+inline std::vector<uint32_t> AccessorUnsigned(const RawGltf& g, int accessor) {
+  const auto& a = g.doc["accessors"][accessor];
+  const auto& v = g.doc["bufferViews"][a["bufferView"].get<int>()];
+  const int comps = a["type"] == "VEC4" ? 4 : a["type"] == "VEC3" ? 3 : a["type"] == "VEC2" ? 2 : 1;
+  const std::size_t size = a["componentType"] == 5121 ? 1 : a["componentType"] == 5123 ? 2 : 4;
+  const std::size_t count = a["count"].get<std::size_t>();
+  const std::size_t stride = v.value("byteStride", comps * size);
+  const std::size_t base = v.value("byteOffset", 0) + a.value("byteOffset", 0);
+  std::vector<uint32_t> out;
+  for (std::size_t i = 0; i < count; ++i)
+    for (int c = 0; c < comps; ++c) {
+      const std::size_t at = base + i * stride + static_cast<std::size_t>(c) * size;
+      uint32_t value = 0;
+      for (std::size_t b = 0; b < size && at + b < g.bin.size(); ++b)
+        value |= uint32_t(g.bin[at + b]) << (8 * b);
+      out.push_back(value);
     }
   return out;
 }
