@@ -85,7 +85,7 @@ std::shared_ptr<SkinModifierImpl> BuildSkin(const aiScene& ai, const CharacterMe
 
 // One channel per morph target index; parts without that target keep their base shape.
 std::shared_ptr<MorpherImpl> BuildMorpher(const aiScene& ai, const CharacterMesh& cm, Scene& scene,
-                                          float scale) {
+                                          float scale, WarningSink& warnings) {
   auto* object = dynamic_cast<MeshObject*>(cm.node->ObjectPtr().get());
   if (!object) return nullptr;
   const host::Mesh& baseMesh = object->mesh;
@@ -99,12 +99,14 @@ std::shared_ptr<MorpherImpl> BuildMorpher(const aiScene& ai, const CharacterMesh
     host::MorphChannel ch;
     ch.points = baseMesh.verts;
     ch.deltas.assign(baseMesh.verts.size(), Point3{});
+    bool withNormals = false;
     uint32_t base = 0;
     for (unsigned idx : cm.parts) {
       const aiMesh& m = *ai.mMeshes[idx];
       const uint32_t n = NumVerts(m);
       const aiAnimMesh* am = m.mAnimMeshes && k < m.mNumAnimMeshes ? m.mAnimMeshes[k] : nullptr;
       if (am && ch.name.empty() && am->mName.length) ch.name = am->mName.C_Str();
+      withNormals = withNormals || (am && (am->mNormals || am->mTangents));
       if (am && ch.value == 0.0f && std::isfinite(am->mWeight)) ch.value = am->mWeight * 100.0f;
       if (am && am->mVertices && am->mNumVertices == n)
         for (uint32_t i = 0; i < n && base + i < ch.points.size(); ++i) {
@@ -115,6 +117,9 @@ std::shared_ptr<MorpherImpl> BuildMorpher(const aiScene& ai, const CharacterMesh
         }
       base += n;
     }
+    // The Morpher blends positions only.
+    if (withNormals)
+      warnings.Tally("morph targets' normals and tangents not imported", 1, cm.node->GetName());
     if (ch.name.empty()) ch.name = "Target " + std::to_string(k + 1);
     // The target is a mesh node of its own, as the Morpher picks targets from the scene.
     host::Mesh shape = baseMesh;
@@ -183,7 +188,7 @@ CharacterCounts BuildCharacters(const aiScene& ai, const std::vector<CharacterMe
     if (cm.node->Parent() && !cm.node->Parent()->IsRootNode()) cm.node->Reparent(nullptr);
   // The Morpher goes below the skin: shapes first, then the bones move the result.
   for (const CharacterMesh& cm : meshes)
-    if (auto morph = BuildMorpher(ai, cm, scene, scale)) {
+    if (auto morph = BuildMorpher(ai, cm, scene, scale, warnings)) {
       counts.morphChannels += static_cast<uint32_t>(morph->channels.size());
       cm.node->AddModifier(morph);
     }

@@ -1,5 +1,7 @@
 #include "workbench/document_characters.h"
 
+#include <utility>
+
 #include "workbench/character.h"
 
 namespace vorlan::workbench::docjson {
@@ -29,8 +31,9 @@ Json PointsJson(const std::vector<host::Point3>& points) {
   return a;
 }
 
-std::shared_ptr<host::Modifier> ReadSkin(const Json& j, const std::string& path, std::vector<ModifierNodeRef>& refs) {
-  OnlyKeys(j, path, {"type", "bones", "vertices"});
+std::shared_ptr<host::Modifier> ReadSkin(const Json& j, const std::string& path,
+                                         std::vector<ModifierNodeRef>& refs) {
+  OnlyKeys(j, path, {"type", "bones", "vertices", "bindPoses"});
   auto skin = std::make_shared<SkinModifierImpl>();
   std::vector<std::string> bones;
   if (const Json* b = Find(j, "bones")) {
@@ -65,10 +68,24 @@ std::shared_ptr<host::Modifier> ReadSkin(const Json& j, const std::string& path,
       }
     }
   }
+  if (const Json* poses = Find(j, "bindPoses")) {
+    std::string pp = Key(path, "bindPoses");
+    BoundedArray(*poses, pp);
+    for (std::size_t i = 0; i < poses->size(); ++i) {
+      std::string ep = At(pp, i);
+      const Json& e = ArrayOf((*poses)[i], ep, 2);
+      uint32_t b = Index(e[0], At(ep, 0), bones.size(), "bones");
+      const Json& rows = ArrayOf(e[1], At(ep, 1), 4);
+      const host::Matrix3 m(Point(rows[0], At(At(ep, 1), 0)), Point(rows[1], At(At(ep, 1), 1)),
+                            Point(rows[2], At(At(ep, 1), 2)), Point(rows[3], At(At(ep, 1), 3)));
+      refs.push_back({[skin, m](host::Node* n) { skin->bindPoses[n] = m; }, bones[b], At(ep, 0)});
+    }
+  }
   return skin;
 }
 
-std::shared_ptr<host::Modifier> ReadMorpher(const Json& j, const std::string& path, std::vector<ModifierNodeRef>& refs) {
+std::shared_ptr<host::Modifier> ReadMorpher(const Json& j, const std::string& path,
+                                            std::vector<ModifierNodeRef>& refs) {
   OnlyKeys(j, path, {"type", "channels"});
   auto morph = std::make_shared<MorpherImpl>();
   if (const Json* c = Find(j, "channels")) {
@@ -85,8 +102,8 @@ std::shared_ptr<host::Modifier> ReadMorpher(const Json& j, const std::string& pa
       if (const Json* pts = Find(e, "points")) ch.points = Points(*pts, Key(p, "points"));
       if (const Json* d = Find(e, "deltas")) ch.deltas = Points(*d, Key(p, "deltas"));
       if (const Json* t = Find(e, "target"); t && !t->is_null())
-        refs.push_back({[morph, i](host::Node* n) { morph->channels[i].target = n; }, String(*t, Key(p, "target")),
-                        Key(p, "target")});
+        refs.push_back({[morph, i](host::Node* n) { morph->channels[i].target = n; },
+                        String(*t, Key(p, "target")), Key(p, "target")});
     }
   }
   return morph;
@@ -139,7 +156,23 @@ Json WriteModifiers(const SceneNode& node) {
         for (const SkinWeight& w : kept) e.push_back(Json::array({indexOf(w.bone), FloatJson(w.weight)}));
         verts.push_back(std::move(e));
       }
-      out.push_back({{"type", "Skin"}, {"bones", names}, {"vertices", std::move(verts)}});
+      // Bind poses in scene order, so that the text does not depend on where nodes live.
+      std::vector<std::pair<std::size_t, const host::Node*>> posed;
+      if (!skin->bindPoses.empty()) {
+        const std::vector<const SceneNode*> all = std::as_const(node.GetScene()).AllNodes();
+        for (std::size_t at = 0; at < all.size(); ++at)
+          if (skin->bindPoses.count(all[at])) posed.emplace_back(at, all[at]);
+      }
+      Json poses = Json::array();
+      for (const auto& [at, bone] : posed) {
+        const host::Matrix3& m = skin->bindPoses.at(bone);
+        poses.push_back(
+            Json::array({indexOf(bone), Json::array({PointJson(m.GetRow(0)), PointJson(m.GetRow(1)),
+                                                     PointJson(m.GetRow(2)), PointJson(m.GetRow(3))})}));
+      }
+      Json e = {{"type", "Skin"}, {"bones", names}, {"vertices", std::move(verts)}};
+      if (!poses.empty()) e["bindPoses"] = std::move(poses);
+      out.push_back(std::move(e));
     } else if (auto* morph = dynamic_cast<const MorpherImpl*>(m.get())) {
       Json channels = Json::array();
       for (const host::MorphChannel& c : morph->channels) {

@@ -5,9 +5,10 @@
 //        {"name": "smile", "target": "Smile", "value": 0,
 //         "points": [[x, y, z], ...], "deltas": [[dx, dy, dz], ...]}]},
 //     {"type": "Skin", "bones": ["Spine", "Thigh"],
-//      "vertices": [0, [[0, 0.25], [1, 0.75]], [], ...]}   per mesh vertex: a rigid bone
-//   ]                                                        index, blended [bone, weight]
-//                                                            pairs, or none
+//      "vertices": [0, [[0, 0.25], [1, 0.75]], [], ...],   per mesh vertex: a rigid bone
+//      "bindPoses": [[0, [[1, 0, 0], ...4 rows]], ...]}    index, blended [bone, weight]
+//   ]                                                        pairs, or none; bind poses
+//                                                            (optional) per bone
 // Bones and targets name nodes, which may come later in the document; they are set once
 // every node exists.
 #pragma once
