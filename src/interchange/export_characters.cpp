@@ -51,7 +51,9 @@ const SceneNode* CommonRoot(const std::vector<const SceneNode*>& joints) {
 bool ReduceInfluences(std::span<const std::pair<uint16_t, float>> bones, GltfInfluence& out, float& cut) {
   std::vector<std::pair<uint16_t, double>> merged;
   double total = 0.0;
-  for (const auto& [joint, weight] : bones) {
+  for (const std::pair<uint16_t, float>& bone : bones) {
+    const uint16_t joint = bone.first;
+    const float weight = bone.second;
     if (!std::isfinite(weight) || weight <= 0.0f) continue;
     auto it = std::find_if(merged.begin(), merged.end(), [&](const auto& m) { return m.first == joint; });
     if (it == merged.end())
