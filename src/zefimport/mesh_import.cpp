@@ -15,6 +15,15 @@ using support::LogFormat;
 
 constexpr std::array<uint32_t, 3> kCornerNumbers{0, 1, 2};
 
+// How much the GBlocks of one GObj will add to its mesh, taken from their block heads before
+// the first of them is read, so that every array of the mesh is allocated once. Only a
+// capacity hint: the blocks are checked again when they are read.
+struct MeshPlan {
+  uint64_t verts = 0;
+  uint64_t faces = 0;
+  std::vector<uint64_t> channelVerts;  // by host map channel
+};
+
 // What the GBlocks of one GObj build together.
 struct MeshBuild {
   host::Node& node;
@@ -23,6 +32,7 @@ struct MeshBuild {
   std::shared_ptr<host::Mtl> multi;
   int gblocks = 0;
   int pendingInstance = -1;  // instance entry waiting for this node's object
+  MeshPlan plan;
 };
 
 // One GBlock while it is read.
@@ -42,10 +52,87 @@ struct PartBuild {
 // Corner k of the host face is corner Corner(k) of the file's triangle.
 inline std::size_t Corner(const PartBuild& pb, std::size_t k) { return pb.mirrored ? 2 - k : k; }
 
+// The texture-coordinate pairs of a GBlock's vertices: those of its MatList record.
+std::vector<PairTarget> PairsOf(const ImportContext& ctx, int32_t matIndex) {
+  const MaterialEntry* material = matIndex >= 0 && static_cast<std::size_t>(matIndex) < ctx.materials.size()
+                                      ? &ctx.materials[static_cast<std::size_t>(matIndex)]
+                                      : nullptr;
+  return PairTargets(ctx.version, material ? material->kind : kKindOther, material ? material->mask : 0);
+}
+
+// The vertex and face records that a Vertices or Faces block at `at` holds, 0 when the
+// block is malformed (the read of it will say why).
+uint64_t VertexRecords(std::span<const uint8_t> file, std::size_t at, uint32_t size, uint32_t* stride) {
+  if (size < 20 || size > file.size() - at) return 0;
+  const uint32_t count = support::LoadU32(file.data() + at + 8),
+                 step = support::LoadU32(file.data() + at + 12);
+  if (step < 24 || uint64_t{count} * step > size - 20) return 0;
+  *stride = step;
+  return count;
+}
+uint64_t FaceRecords(std::span<const uint8_t> file, std::size_t at, uint32_t size) {
+  if (size < 12 || size > file.size() - at) return 0;
+  const uint32_t count = support::LoadU32(file.data() + at + 8);
+  return uint64_t{count} * 12 > size - 12 ? 0 : count;
+}
+
+// Walks the GBlocks of the GObj that spans [begin, end) of the file by their heads alone.
+// Every counted record lies inside the file, so the plan never asks for more than the file
+// can fill.
+MeshPlan PlanMesh(const ImportContext& ctx, std::size_t begin, std::size_t end) {
+  MeshPlan plan;
+  const std::span<const uint8_t> file = ctx.reader.Bytes();
+  end = std::min(end, file.size());
+  for (std::size_t at = begin; at + zef::kBlockHeadSize <= end;) {
+    const uint32_t id = support::LoadU32(file.data() + at), size = support::LoadU32(file.data() + at + 4);
+    if (size < zef::kBlockHeadSize || size > end - at) break;
+    if (id == zef::kGBlock && size >= zef::kGBlockHeadSize) {
+      const std::vector<PairTarget> pairs =
+          PairsOf(ctx, static_cast<int32_t>(support::LoadU32(file.data() + at + 8)));
+      const std::size_t blockEnd = at + size;
+      for (std::size_t in = at + zef::kGBlockHeadSize; in + zef::kBlockHeadSize <= blockEnd;) {
+        const uint32_t sub = support::LoadU32(file.data() + in),
+                       subSize = support::LoadU32(file.data() + in + 4);
+        if (subSize < zef::kBlockHeadSize || subSize > blockEnd - in) break;
+        if (sub == zef::kVertices) {
+          uint32_t stride = 0;
+          const uint64_t n = VertexRecords(file, in, subSize, &stride);
+          plan.verts += n;
+          const std::size_t available = n ? (stride - 24) / 8 : 0;
+          for (std::size_t k = 0; k < pairs.size() && k < available; ++k) {
+            const auto ch = static_cast<std::size_t>(pairs[k].channel);
+            if (plan.channelVerts.size() <= ch) plan.channelVerts.resize(ch + 1);
+            plan.channelVerts[ch] += n;
+          }
+        } else if (sub == zef::kFaces) {
+          plan.faces += FaceRecords(file, in, subSize);
+        }
+        in += subSize;
+      }
+    }
+    at += size;
+  }
+  return plan;
+}
+
+// Channel `channel` of the mesh; the first time a part touches it, it gets room for what the
+// plan expects.
+host::MapChannel& PlannedMap(MeshBuild& mb, int channel) {
+  host::MapChannel& ch = mb.mesh->Map(channel);
+  if (ch.tverts.capacity() == 0 && ch.tfaces.capacity() == 0) {
+    const auto c = static_cast<std::size_t>(channel);
+    if (c < mb.plan.channelVerts.size()) ch.tverts.reserve(mb.plan.channelVerts[c]);
+    ch.tfaces.reserve(mb.plan.faces);
+  }
+  return ch;
+}
+
 bool ReadVertices(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
-  FixedPart part(ctx);
-  if (!part.Read()) return false;
-  support::ByteReader r = part.Reader();
+  // Vertex records are decoded straight from the loaded file: a copy of them would cost
+  // as much as the decoding.
+  auto part = ctx.reader.ViewFixedPart();
+  if (!part) return false;
+  support::ByteReader r(*part);
   r.Seek(8);
   auto count = r.U32(), stride = r.U32(), format = r.U32();
   (void)format;
@@ -55,44 +142,40 @@ bool ReadVertices(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
   }
   LogFormat(kLogTree, "Vertices: %d\n", static_cast<int>(*count));
   // The vertex records must lie inside the block before anything grows by the count.
-  if (*stride < 24 || uint64_t{*count} * *stride > part.Size() - 20) {
+  if (*stride < 24 || uint64_t{*count} * *stride > part->size() - 20) {
     support::LogWrite("ZefImport::ReadZEF(): trying to read behind buffer!", support::LOG_ERROR);
     return false;
   }
   host::Mesh& m = *mb.mesh;
   const std::size_t n = *count, step = *stride;
-  const uint8_t* base = part.Bytes().data() + 20;
+  const uint8_t* base = part->data() + 20;
   pb.vertBase = static_cast<uint32_t>(m.verts.size());
   pb.vertCount = static_cast<uint32_t>(n);
-  m.verts.resize(m.verts.size() + n);
+  // Normals line up with the vertices even when an earlier part was cut short.
   m.explicitNormals.resize(m.verts.size());
-  host::Point3* pos = m.verts.data() + pb.vertBase;
-  host::Point3* nrm = m.explicitNormals.data() + pb.vertBase;
   for (std::size_t i = 0; i < n; ++i) {
     const uint8_t* v = base + i * step;
-    pos[i] = {support::LoadF32(v), support::LoadF32(v + 4), support::LoadF32(v + 8)};
-    nrm[i] = {support::LoadF32(v + 12), support::LoadF32(v + 16), support::LoadF32(v + 20)};
+    m.verts.emplace_back(support::LoadF32(v), support::LoadF32(v + 4), support::LoadF32(v + 8));
+    m.explicitNormals.emplace_back(support::LoadF32(v + 12), support::LoadF32(v + 16),
+                                   support::LoadF32(v + 20));
   }
   // Pairs the vertex records do not have room for are not read.
   const std::size_t available = (step - 24) / 8;
   for (std::size_t k = 0; k < pb.pairs.size() && k < available; ++k) {
-    host::MapChannel& ch = m.Map(pb.pairs[k].channel);
-    const std::size_t first = ch.tverts.size();
-    ch.tverts.resize(first + n);
-    host::Point3* t = ch.tverts.data() + first;
+    host::MapChannel& ch = PlannedMap(mb, pb.pairs[k].channel);
     const std::size_t at = 24 + 8 * k;
     for (std::size_t i = 0; i < n; ++i) {
       const uint8_t* v = base + i * step + at;
-      t[i] = {support::LoadF32(v), 1.0f - support::LoadF32(v + 4), 0.0f};
+      ch.tverts.emplace_back(support::LoadF32(v), 1.0f - support::LoadF32(v + 4), 0.0f);
     }
   }
   return true;
 }
 
 bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
-  FixedPart part(ctx);
-  if (!part.Read()) return false;
-  support::ByteReader r = part.Reader();
+  auto part = ctx.reader.ViewFixedPart();
+  if (!part) return false;
+  support::ByteReader r(*part);
   r.Seek(8);
   auto count = r.U32();
   if (!count) {
@@ -100,7 +183,7 @@ bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
     return false;
   }
   LogFormat(kLogTree, "Faces: %d\n", static_cast<int>(*count));
-  if (uint64_t{*count} * 12 > part.Size() - 12) {
+  if (uint64_t{*count} * 12 > part->size() - 12) {
     support::LogWrite("ZefImport::ReadZEF(): trying to read behind buffer!", support::LOG_ERROR);
     return false;
   }
@@ -113,14 +196,14 @@ bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
   host::Mesh& m = *mb.mesh;
   const std::size_t faceBase = m.faces.size();
   const uint16_t matId = static_cast<uint16_t>(pb.matIndex);
-  const uint8_t* src = part.Bytes().data() + 12;
-  m.faces.resize(faceBase + n);
-  m.normalFaces.resize(faceBase + n);
+  const uint8_t* src = part->data() + 12;
+  const std::size_t c0 = Corner(pb, 0), c1 = Corner(pb, 1), c2 = Corner(pb, 2);
   bool reported = false;
   for (std::size_t i = 0; i < n; ++i) {
-    host::MeshFace& f = m.faces[faceBase + i];
-    for (std::size_t k = 0; k < 3; ++k) {
-      uint32_t idx = support::LoadU32(src + 12 * i + 4 * Corner(pb, k));
+    const uint8_t* t = src + 12 * i;
+    std::array<uint32_t, 3> v{support::LoadU32(t + 4 * c0), support::LoadU32(t + 4 * c1),
+                              support::LoadU32(t + 4 * c2)};
+    for (uint32_t& idx : v) {
       // An index past this part's vertices would point into another part or past the mesh.
       if (idx >= pb.vertCount) {
         if (!reported)
@@ -129,26 +212,22 @@ bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
         reported = true;
         idx = 0;
       }
-      f.v[k] = pb.vertBase + idx;
+      idx += pb.vertBase;
     }
-    f.matId = matId;
-    f.edgeVis = 7;
-    f.smGroup = 0;
-    m.normalFaces[faceBase + i] = f.v;
+    m.faces.push_back({.v = v, .smGroup = 0, .matId = matId, .edgeVis = 7});
+    m.normalFaces.push_back(v);
   }
   for (std::size_t c = 0; c < pb.channels.size(); ++c) {
-    host::MapChannel& ch = m.Map(pb.channels[c]);
+    host::MapChannel& ch = PlannedMap(mb, pb.channels[c]);
     // Faces of earlier parts without this channel get placeholder map faces, so that map
     // face i stays the map face of mesh face i.
     if (ch.tfaces.size() < faceBase) ch.tfaces.resize(faceBase, kCornerNumbers);
     const std::size_t base = pb.channelBase[c];
     const std::size_t tcount = ch.tverts.size();
-    ch.tfaces.reserve(faceBase + n);
     for (std::size_t i = 0; i < n; ++i) {
       const uint8_t* t = src + 12 * i;
-      const uint64_t v0 = base + support::LoadU32(t + 4 * Corner(pb, 0)),
-                     v1 = base + support::LoadU32(t + 4 * Corner(pb, 1)),
-                     v2 = base + support::LoadU32(t + 4 * Corner(pb, 2));
+      const uint64_t v0 = base + support::LoadU32(t + 4 * c0), v1 = base + support::LoadU32(t + 4 * c1),
+                     v2 = base + support::LoadU32(t + 4 * c2);
       if (v0 >= tcount || v1 >= tcount || v2 >= tcount) {
         LogFormat(kLogTree, "chn %d: v0 = %d;\tv1 = %d;\tv2 = %d\n", pb.channels[c], static_cast<int>(v0),
                   static_cast<int>(v1), static_cast<int>(v2));
@@ -186,6 +265,12 @@ bool ImportGBlock(ImportContext& ctx, MeshBuild& mb) {
     if (!mb.mesh) {
       support::LogWrite("ImportGobjBlock() : cannot create a mesh object\n", support::LOG_ERROR);
       mb.object.reset();
+    } else {
+      host::Mesh& m = *mb.mesh;
+      m.verts.reserve(m.verts.size() + mb.plan.verts);
+      m.explicitNormals.reserve(m.verts.size() + mb.plan.verts);
+      m.faces.reserve(m.faces.size() + mb.plan.faces);
+      m.normalFaces.reserve(m.faces.size() + mb.plan.faces);
     }
   }
   // Without a mesh to add to, the part is skipped.
@@ -199,13 +284,11 @@ bool ImportGBlock(ImportContext& ctx, MeshBuild& mb) {
     mb.multi->SetSubMtl(pb.matIndex, pb.material->mtl);
   }
   pb.mirrored = mb.node.GetNodeTM(0).Mirrors();
-  const int kind = pb.material ? pb.material->kind : kKindOther;
-  const uint32_t mask = pb.material ? pb.material->mask : 0;
-  pb.pairs = PairTargets(ctx.version, kind, mask);
+  pb.pairs = PairsOf(ctx, pb.matIndex);
   for (const PairTarget& t : pb.pairs)
     if (std::find(pb.channels.begin(), pb.channels.end(), t.channel) == pb.channels.end()) {
       pb.channels.push_back(t.channel);
-      pb.channelBase.push_back(static_cast<uint32_t>(mb.mesh->Map(t.channel).tverts.size()));
+      pb.channelBase.push_back(static_cast<uint32_t>(PlannedMap(mb, t.channel).tverts.size()));
     }
 
   const std::size_t end = start + head->size;
@@ -302,6 +385,7 @@ bool ImportGObj(ImportContext& ctx, host::Node& node) {
   LogIndent indent(1);
 
   MeshBuild mb{.node = node};
+  mb.plan = PlanMesh(ctx, start + zef::kGObjHeadSize, start + head->size);
   if (blocks > 1) {
     mb.multi = ctx.ip.CreateMtl(host::kMultiMtlClassId);
     if (mb.multi) mb.multi->SetNumSubMtls(static_cast<int>(std::min<uint32_t>(blocks, 0x10000)));

@@ -1,6 +1,7 @@
 #include "zefimport/zef_reader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +32,19 @@ bool ReadAll(int fd, uint8_t* p, std::size_t n) {
 // way as on a short file.
 std::size_t RegionSize(std::size_t size) { return size ? size : 1; }
 
+// Large files go into large pages where the system offers them: filling a region page by
+// page costs more than reading the file (a fault per 4 KiB, each a few microseconds on a
+// busy machine). Only advice; without it the region works the same.
+void AdviseLargePages(void* region, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::size_t kLargePage = std::size_t{2} << 20;
+  if (size >= kLargePage) (void)::madvise(region, size, MADV_HUGEPAGE);
+#else
+  (void)region;
+  (void)size;
+#endif
+}
+
 }  // namespace
 
 LoadStatus ZefReader::Load(const std::string& path) {
@@ -48,6 +62,7 @@ LoadStatus ZefReader::Load(const std::string& path) {
     ::close(fd);
     return LoadStatus::kNoMemory;
   }
+  AdviseLargePages(region, size);
   if (!ReadAll(fd, region, size)) {
     support::PageFree(region);
     ::close(fd);
@@ -134,6 +149,18 @@ std::optional<uint64_t> ZefReader::FixedPartSize() {
     support::LogShowMessage("ZefImport::GetBlockHdr() : Unknown Block Header!", "Error");
   }
   return part->size;
+}
+
+std::optional<std::span<const uint8_t>> ZefReader::ViewFixedPart() {
+  auto size = FixedPartSize();
+  if (!size) return std::nullopt;
+  if (*size == 0 || *size > size_ - cursor_) {
+    support::LogWrite("ZefImport::ReadZEF(): trying to read behind buffer!", support::LOG_ERROR);
+    return std::nullopt;
+  }
+  std::span<const uint8_t> part(data_ + cursor_, static_cast<std::size_t>(*size));
+  cursor_ += part.size();
+  return part;
 }
 
 }  // namespace vorlan::zefimport

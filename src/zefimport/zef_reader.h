@@ -51,6 +51,10 @@ class ZefReader {
   // How many bytes the handler of the block at the cursor reads as its fixed part. A block
   // kind without a handler is reported (log and message) and counts as a whole block.
   std::optional<uint64_t> FixedPartSize();
+  // The fixed part of the block at the cursor as a view into the loaded file, with the same
+  // checks as a copy of it; the cursor moves past it. The view lives as long as the region.
+  // Large blocks (vertex and face records) are decoded from here instead of being copied.
+  std::optional<std::span<const uint8_t>> ViewFixedPart();
 
  private:
   uint8_t* data_ = nullptr;

@@ -211,6 +211,39 @@ TEST_F(SceneBuildTest, AChannelMetFirstInALaterPartStaysAlignedWithItsFaces) {
   EXPECT_EQ(ch->tverts[ch->tfaces[1][0]], (Point3{0.25f, 0.25f, 0}));
 }
 
+// The GObj's parts are counted before they are read, so that a mesh of a million faces is
+// not copied again and again while it grows; a wrong count shows as spare or missing room.
+TEST_F(SceneBuildTest, AMeshIsAllocatedOnceAtTheSizeOfAllItsParts) {
+  ZefFileBuilder f;
+  f.b.MatList({StdRecordBytes("bare"), StdRecordBytes("one", 0x1, {{3, "d.tga"}}),
+               StdRecordBytes("two", 0x3, {{3, "d.tga"}, {1, "s.tga"}})});
+  uint32_t n = f.b.BeginNode("Parts");
+  uint32_t g = f.b.BeginGObj();
+  const std::vector<Vertex> three = TriangleCorners({{0.5f, 0.5f}, {0.25f, 0.75f}});
+  std::vector<Vertex> six = three;
+  six.insert(six.end(), three.begin(), three.end());
+  f.b.GBlock(2, six);
+  f.b.GBlock(0, TriangleCorners());
+  f.b.GBlock(1, TriangleCorners({{0.5f, 0.5f}}));
+  f.b.GBlock(2, TriangleCorners({{0.5f, 0.5f}, {0.25f, 0.75f}}));
+  f.b.EndGObj(g, 4);
+  f.b.EndNode(n, 0);
+  ASSERT_EQ(Import(f.Finish(1)), 1);
+  host::Mesh* m = MeshOf("Parts");
+  ASSERT_NE(m, nullptr);
+  ASSERT_TRUE(m->IsValid());
+  ASSERT_EQ(m->NumFaces(), 5);
+  EXPECT_EQ(m->verts.capacity(), 15u);
+  EXPECT_EQ(m->explicitNormals.capacity(), 15u);
+  EXPECT_EQ(m->faces.capacity(), 5u);
+  EXPECT_EQ(m->normalFaces.capacity(), 5u);
+  // Channel 1 has the pairs of three parts, channel 2 those of two.
+  EXPECT_EQ(m->FindMap(1)->tverts.size(), 12u);
+  EXPECT_EQ(m->FindMap(1)->tverts.capacity(), 12u);
+  EXPECT_EQ(m->FindMap(2)->tverts.capacity(), m->FindMap(2)->tverts.size());
+  for (int c = 1; c <= 2; ++c) EXPECT_EQ(m->FindMap(c)->tfaces.capacity(), 5u) << c;
+}
+
 TEST_F(SceneBuildTest, CamerasDummiesAndSkippedBlocks) {
   ZefFileBuilder f;
   f.b.MatList();

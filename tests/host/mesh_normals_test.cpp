@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <limits>
+#include <random>
+
+#include "host/mesh.h"
+
+namespace vorlan::host {
+namespace {
+
+// The corner normals of a mesh with hand-set normals, one corner at a time: each corner
+// normalises its own normal, or takes the face normal when its index is out of range.
+Point3 PlainCornerNormal(const Mesh& m, int f, int k) {
+  const uint32_t n = m.normalFaces[static_cast<std::size_t>(f)][static_cast<std::size_t>(k)];
+  return n < m.explicitNormals.size() ? Normalize(m.explicitNormals[n]) : m.FaceNormal(f);
+}
+
+bool SameBits(Point3 a, Point3 b) {
+  return std::bit_cast<uint32_t>(a.x) == std::bit_cast<uint32_t>(b.x) &&
+         std::bit_cast<uint32_t>(a.y) == std::bit_cast<uint32_t>(b.y) &&
+         std::bit_cast<uint32_t>(a.z) == std::bit_cast<uint32_t>(b.z);
+}
+
+// Random meshes whose normals are shared by several corners, some of them zero, huge,
+// tiny or not finite, and some corners pointing past the normals.
+Mesh RandomMesh(std::mt19937& rng) {
+  std::uniform_int_distribution<int> count(1, 60);
+  std::uniform_real_distribution<float> coord(-10, 10);
+  Mesh m;
+  const int verts = count(rng), faces = count(rng), normals = count(rng);
+  for (int i = 0; i < verts; ++i) m.verts.push_back({coord(rng), coord(rng), coord(rng)});
+  for (int i = 0; i < normals; ++i) {
+    Point3 n{coord(rng), coord(rng), coord(rng)};
+    switch (rng() % 8) {
+      case 0:
+        n = {};
+        break;
+      case 1:
+        n = n * 1e30f;
+        break;
+      case 2:
+        n = n * 1e-30f;
+        break;
+      case 3:
+        n.y = std::numeric_limits<float>::infinity();
+        break;
+      default:
+        break;
+    }
+    m.explicitNormals.push_back(n);
+  }
+  std::uniform_int_distribution<uint32_t> vert(0, static_cast<uint32_t>(verts - 1));
+  std::uniform_int_distribution<uint32_t> normal(0, static_cast<uint32_t>(normals + 2));
+  for (int i = 0; i < faces; ++i) {
+    m.faces.push_back({.v = {vert(rng), vert(rng), vert(rng)}, .smGroup = static_cast<uint32_t>(rng() % 3)});
+    m.normalFaces.push_back({normal(rng), normal(rng), normal(rng)});
+  }
+  return m;
+}
+
+TEST(MeshNormals, HandSetNormalsMatchCornerByCornerNormalising) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 500; ++round) {
+    Mesh m = RandomMesh(rng);
+    m.BuildNormals();
+    ASSERT_TRUE(m.NormalsBuilt());
+    for (int f = 0; f < m.NumFaces(); ++f)
+      for (int k = 0; k < 3; ++k)
+        ASSERT_TRUE(SameBits(m.CornerNormal(f, k), PlainCornerNormal(m, f, k)))
+            << "round " << round << " face " << f << " corner " << k;
+  }
+}
+
+TEST(MeshNormals, RebuildingAfterAnEditFollowsTheEdit) {
+  std::mt19937 rng(3);
+  Mesh m = RandomMesh(rng);
+  m.BuildNormals();
+  // Fewer faces and a moved normal: nothing of the earlier build may survive.
+  m.faces.resize(1);
+  m.normalFaces.assign(1, {0, 0, 0});
+  m.explicitNormals[0] = {0, 0, 5};
+  m.BuildNormals();
+  ASSERT_TRUE(m.NormalsBuilt());
+  for (int k = 0; k < 3; ++k) EXPECT_TRUE(SameBits(m.CornerNormal(0, k), {0, 0, 1}));
+}
+
+}  // namespace
+}  // namespace vorlan::host
