@@ -17,11 +17,19 @@ constexpr std::size_t kMaxJoints = 65536;
 
 const SceneNode* AsSceneNode(const host::Node* n) { return dynamic_cast<const SceneNode*>(n); }
 
-// Where a bone stood when the skin was bound: as the file gave it, else where it stands
-// without its keys.
+bool Finite(const Matrix3& m) {
+  for (int r = 0; r < 4; ++r) {
+    const Point3 p = m.GetRow(r);
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
+  }
+  return true;
+}
+
+// Where a bone stood when the skin was bound: as the file gave it, else (or when what was
+// given is not a transform) where it stands without its keys.
 Matrix3 BindWorld(const SkinModifierImpl& skin, const SceneNode& bone) {
   auto it = skin.bindPoses.find(&bone);
-  return it != skin.bindPoses.end() ? it->second : bone.StaticTransform();
+  return it != skin.bindPoses.end() && Finite(it->second) ? it->second : bone.StaticTransform();
 }
 
 std::string Weight(float w) {

@@ -53,8 +53,10 @@ std::shared_ptr<SkinModifierImpl> BuildSkin(const aiScene& ai, const CharacterMe
       }
       bones.insert(node);
       const host::Matrix3 offset = FromAssimp(bone->mOffsetMatrix);
-      if (!bindPoses.count(node) && Finite(offset) && std::fabs(offset.Parity()) > 1e-12f)
-        bindPoses[node] = frame.ToHost(Inverse(offset) * meshWorld);
+      if (!bindPoses.count(node) && Finite(offset) && std::fabs(offset.Parity()) > 1e-12f) {
+        const host::Matrix3 pose = frame.ToHost(Inverse(offset) * meshWorld);
+        if (Finite(pose)) bindPoses[node] = pose;
+      }
       for (unsigned w = 0; bone->mWeights && w < bone->mNumWeights; ++w) {
         const aiVertexWeight& vw = bone->mWeights[w];
         if (vw.mVertexId >= n || !std::isfinite(vw.mWeight) || vw.mWeight <= 0.0f) continue;

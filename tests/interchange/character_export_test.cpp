@@ -329,6 +329,7 @@ struct Character {
   SceneNode* hips = nullptr;
   std::vector<SceneNode*> bones;
   SceneNode* target = nullptr;
+  std::shared_ptr<workbench::SkinModifierImpl> skin = std::make_shared<workbench::SkinModifierImpl>();
 
   Character() {
     SceneNode& root = scene.CreateNode("Skeleton");
@@ -349,7 +350,9 @@ struct Character {
     place.SetTrans({3, 4, 5});
     body->SetTransform(place);
 
-    auto skin = std::make_shared<workbench::SkinModifierImpl>();
+    // One bone bound away from where it stands, one with a pose that is no transform.
+    skin->bindPoses[bones[4]] = host::Matrix3::Translation({40, 0, 2});
+    skin->bindPoses[bones[3]] = host::Matrix3::Translation({NAN, 0, 0});
     std::vector<SkinWeight> six;
     for (int b = 0; b < 6; ++b) six.push_back({bones[static_cast<std::size_t>(b)], 0.1f + 0.02f * float(b)});
     skin->SetBlended(0, six);                                    // two bones cut: 0.12 of 0.9 is the larger
@@ -466,6 +469,34 @@ TEST(CharacterExport, CorpusCharactersPassTheValidatorWithoutSkinWarnings) {
           << file << ": " << m.dump();
     }
   }
+}
+
+TEST(CharacterExport, BindMatricesPlaceTheBonesWhereTheyWereBoundWhetherTheMeshIsInTheWorldOrNot) {
+  TempDir dir;
+  std::vector<std::string> files;
+  for (bool withChild : {false, true}) {
+    SCOPED_TRACE(withChild ? "a mesh node with a child keeps its transform" : "a mesh node in the world");
+    Character c;
+    if (withChild) c.scene.CreateNode("Badge", c.body);
+    files.push_back(dir.File(withChild ? "child.glb" : "world.glb"));
+    ASSERT_TRUE(workbench::ExportGlb(c.scene, files.back(), {}).ok);
+    const RawGltf g = ReadRawGltf(files.back());
+    const int node = NodesWith(g, "skin").at(0);
+    EXPECT_EQ(g.doc["nodes"][node].contains("matrix"), withChild);
+    const auto poses = BindPoses(g, node);
+    // glTF's (x, y, z) is the host's (x, z, -y).
+    auto expectAt = [&](const char* bone, host::Point3 p) {
+      const host::Point3 t = poses.at(bone).GetTrans();
+      EXPECT_LT(host::Length(t - host::Point3{p.x, p.z, -p.y}), 1e-4f)
+          << bone << ": " << t.x << " " << t.y << " " << t.z;
+    };
+    expectAt("Bone5", {5, 0, 1});   // where it stands
+    expectAt("Bone4", {40, 0, 2});  // its bind pose
+    expectAt("Bone3", {3, 0, 1});   // where it stands: its pose is no transform
+    expectAt("Hips", {0, 0, 0});
+  }
+  Command v = Validate(files);
+  EXPECT_EQ(v.exitCode, 0) << v.out;
 }
 
 }  // namespace
