@@ -252,7 +252,7 @@ class SceneWriter {
           return f[0] < meshObject->tangents.size() && f[1] < meshObject->tangents.size() &&
                  f[2] < meshObject->tangents.size();
         });
-    character = characters_.Read(node, mesh->verts.size());
+    character = characters_.Read(node, *mesh);
     json primitives = Primitives(*mesh, explicitNormals, tangents ? meshObject : nullptr, node.GetMtl(),
                                  offset, node.GetName(), character);
     if (primitives.empty()) return made;
@@ -341,7 +341,8 @@ class SceneWriter {
             first[vert] = found;
             keys.push_back(key);
             AddVertex(p, mesh, key, normal, channels, colors, withTangents, moved, offset, normalTm, inv);
-            characters_.AddVertex(character, p.character, vert, moved, offset, inv);
+            characters_.AddVertex(character, p.character, vert, f, static_cast<int>(corner), normal, moved,
+                                  offset, normalTm, inv);
           }
           p.indices.push_back(found);
         }

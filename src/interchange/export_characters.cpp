@@ -112,9 +112,51 @@ bool GltfCharacterWriter::InWorld(const SceneNode& node) {
          !node.IsAnimated();
 }
 
-GltfCharacter GltfCharacterWriter::Read(const SceneNode& node, std::size_t numVerts) {
+namespace {
+
+bool HasCornerNormals(const host::Mesh& m, std::size_t faces) {
+  if (m.faces.size() != faces || m.normalFaces.size() != faces) return false;
+  for (const auto& f : m.normalFaces)
+    for (uint32_t i : f)
+      if (i >= m.explicitNormals.size()) return false;
+  return true;
+}
+
+}  // namespace
+
+std::vector<const host::Mesh*> GltfCharacterWriter::NormalShapes(const GltfCharacter& c,
+                                                                 const host::Mesh& mesh,
+                                                                 const std::string& name) {
+  if (!HasCornerNormals(mesh, mesh.faces.size())) return {};
+  std::vector<const host::Mesh*> shapes;
+  bool turned = false, unknown = false;
+  for (const host::MorphChannel* ch : c.morphs) {
+    const SceneNode* target = AsSceneNode(ch->target);
+    const auto* object = target ? dynamic_cast<const MeshObject*>(target->ObjectPtr().get()) : nullptr;
+    if (!object || !HasCornerNormals(object->mesh, mesh.faces.size())) {
+      unknown = true;
+      continue;
+    }
+    const host::Mesh& t = object->mesh;
+    shapes.push_back(&t);
+    for (std::size_t f = 0; f < mesh.faces.size() && !turned; ++f)
+      for (std::size_t k = 0; k < 3; ++k)
+        turned = turned ||
+                 !(t.explicitNormals[t.normalFaces[f][k]] == mesh.explicitNormals[mesh.normalFaces[f][k]]);
+  }
+  if (!turned) return {};
+  if (unknown) {
+    warnings_.Tally("morph target normals not exported (a target node without normals of the mesh's faces)",
+                    1, name);
+    return {};
+  }
+  return shapes;
+}
+
+GltfCharacter GltfCharacterWriter::Read(const SceneNode& node, const host::Mesh& mesh) {
   GltfCharacter c;
   const std::string& name = node.GetName();
+  const std::size_t numVerts = mesh.verts.size();
   if (const MorpherImpl* morph = FindMorpher(node)) {
     for (const host::MorphChannel& ch : morph->channels) {
       if (ch.HasPoints())
@@ -123,6 +165,7 @@ GltfCharacter GltfCharacterWriter::Read(const SceneNode& node, std::size_t numVe
         warnings_.Tally("morph channels without a target shape not exported", 1, name);
     }
   }
+  c.normalShapes = NormalShapes(c, mesh, name);
   const SkinModifierImpl* skin = FindSkin(node);
   if (!skin) return c;
 
@@ -196,7 +239,8 @@ GltfCharacter GltfCharacterWriter::Read(const SceneNode& node, std::size_t numVe
 }
 
 void GltfCharacterWriter::AddVertex(const GltfCharacter& c, GltfCharacterStreams& s, uint32_t vert,
-                                    bool moved, const Matrix3& offset, float inv) const {
+                                    uint32_t face, int corner, Point3 normal, bool moved,
+                                    const Matrix3& offset, const Matrix3& normalTm, float inv) const {
   if (c.Skinned()) {
     const GltfInfluence& inf = c.influences[vert];
     s.joints.insert(s.joints.end(), inf.joints.begin(), inf.joints.end());
@@ -210,6 +254,18 @@ void GltfCharacterWriter::AddVertex(const GltfCharacter& c, GltfCharacterStreams
     if (!std::isfinite(d.x) || !std::isfinite(d.y) || !std::isfinite(d.z)) d = {};
     s.deltas[k].insert(s.deltas[k].end(), {d.x, d.y, d.z});
   }
+  if (c.normalShapes.empty()) return;
+  s.normalDeltas.resize(c.normalShapes.size());
+  const Point3 base = moved ? host::Normalize(normal * normalTm) : normal;
+  for (std::size_t k = 0; k < c.normalShapes.size(); ++k) {
+    const host::Mesh& t = *c.normalShapes[k];
+    Point3 n = host::Normalize(t.explicitNormals[t.normalFaces[face][static_cast<std::size_t>(corner)]]);
+    // A normal that is no direction keeps the base's.
+    if (!(std::fabs(host::Length(n) - 1.0f) < 1e-3f)) n = normal;
+    if (moved) n = host::Normalize(n * normalTm);
+    const Point3 d = n - base;
+    s.normalDeltas[k].insert(s.normalDeltas[k].end(), {d.x, d.y, d.z});
+  }
 }
 
 void GltfCharacterWriter::AddAttributes(const GltfCharacter& c, const GltfCharacterStreams& s,
@@ -221,8 +277,11 @@ void GltfCharacterWriter::AddAttributes(const GltfCharacter& c, const GltfCharac
   }
   if (c.morphs.empty()) return;
   json targets = json::array();
-  for (const std::vector<float>& d : s.deltas)
-    targets.push_back({{"POSITION", gltf_.FloatAccessor(d, 3, true)}});
+  for (std::size_t k = 0; k < s.deltas.size(); ++k) {
+    json t = {{"POSITION", gltf_.FloatAccessor(s.deltas[k], 3, true)}};
+    if (k < s.normalDeltas.size()) t["NORMAL"] = gltf_.FloatAccessor(s.normalDeltas[k], 3);
+    targets.push_back(std::move(t));
+  }
   primitive["targets"] = std::move(targets);
 }
 

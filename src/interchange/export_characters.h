@@ -1,6 +1,7 @@
 // Characters in the glTF writer: a mesh node's skin modifier becomes a glTF skin (its bones
 // the joints, JOINTS_0 and WEIGHTS_0 on every primitive), its Morpher the mesh's morph
-// targets (POSITION deltas, default weights, `extras.targetNames`).
+// targets (POSITION deltas, NORMAL deltas where the target nodes carry normals, default
+// weights, `extras.targetNames`).
 //
 // - The bind pose is the scene without its keys: each node's static transform. That is the
 //   pose an imported character arrives in (the file's node transforms), and the one its
@@ -57,6 +58,9 @@ struct GltfCharacter {
   const SkinModifierImpl* skin = nullptr;
   // Channels written as morph targets, in the Morpher's order.
   std::vector<const host::MorphChannel*> morphs;
+  // Per written channel, the mesh of its target node, whose corner normals give NORMAL
+  // deltas; empty when no target turns a normal (or when one cannot say how it does).
+  std::vector<const host::Mesh*> normalShapes;
 
   bool Skinned() const { return !joints.empty(); }
   bool Empty() const { return joints.empty() && morphs.empty(); }
@@ -67,6 +71,7 @@ struct GltfCharacterStreams {
   std::vector<uint16_t> joints;
   std::vector<float> weights;
   std::vector<std::vector<float>> deltas;  // per morph target, 3 floats per vertex
+  std::vector<std::vector<float>> normalDeltas;
 };
 
 class GltfCharacterWriter {
@@ -82,14 +87,16 @@ class GltfCharacterWriter {
   // transform, its world transform baked into its vertices.
   static bool InWorld(const SceneNode& node);
 
-  // The skin and morph targets of a mesh node whose mesh has `numVerts` vertices; reports
-  // what glTF cannot hold.
-  GltfCharacter Read(const SceneNode& node, std::size_t numVerts);
+  // The skin and morph targets of a mesh node with its mesh (normals built); reports what
+  // glTF cannot hold.
+  GltfCharacter Read(const SceneNode& node, const host::Mesh& mesh);
 
-  // Appends the data of host vertex `vert` (positioned by `offset` when `moved`, lengths
-  // times `inv`) to a primitive's streams.
-  void AddVertex(const GltfCharacter& c, GltfCharacterStreams& s, uint32_t vert, bool moved,
-                 const host::Matrix3& offset, float inv) const;
+  // Appends the data of host vertex `vert`, corner `corner` of face `face` with the unit
+  // normal `normal`, to a primitive's streams: positioned by `offset` and turned by
+  // `normalTm` when `moved`, lengths times `inv`.
+  void AddVertex(const GltfCharacter& c, GltfCharacterStreams& s, uint32_t vert, uint32_t face, int corner,
+                 host::Point3 normal, bool moved, const host::Matrix3& offset, const host::Matrix3& normalTm,
+                 float inv) const;
   // The primitive's JOINTS_0, WEIGHTS_0 and targets.
   void AddAttributes(const GltfCharacter& c, const GltfCharacterStreams& s, nlohmann::json& primitive);
   // The mesh's default morph weights and target names.
@@ -108,6 +115,9 @@ class GltfCharacterWriter {
     const SkinModifierImpl* skin;
     std::vector<const SceneNode*> joints;
   };
+
+  std::vector<const host::Mesh*> NormalShapes(const GltfCharacter& c, const host::Mesh& mesh,
+                                              const std::string& name);
 
   GltfBuilder& gltf_;
   WarningSink& warnings_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <set>
 
 #include "interchange/convert.h"
@@ -85,6 +86,28 @@ std::shared_ptr<SkinModifierImpl> BuildSkin(const aiScene& ai, const CharacterMe
   return skin;
 }
 
+// The target shape keeps the base's normals where the file gives none for the target; a
+// base vertex with a target normal gets it at every corner. Without normals of the base's
+// faces the shape is drawn from its smoothing groups.
+void TargetNormals(host::Mesh& shape, const std::vector<std::optional<Point3>>& normals) {
+  if (shape.normalFaces.size() != shape.faces.size()) {
+    shape.explicitNormals.clear();
+    shape.normalFaces.clear();
+    return;
+  }
+  std::vector<uint32_t> added(normals.size(), UINT32_MAX);
+  for (std::size_t f = 0; f < shape.faces.size(); ++f)
+    for (std::size_t k = 0; k < 3; ++k) {
+      const uint32_t v = shape.faces[f].v[k];
+      if (v >= normals.size() || !normals[v]) continue;
+      if (added[v] == UINT32_MAX) {
+        added[v] = static_cast<uint32_t>(shape.explicitNormals.size());
+        shape.explicitNormals.push_back(*normals[v]);
+      }
+      shape.normalFaces[f][k] = added[v];
+    }
+}
+
 // One channel per morph target index; parts without that target keep their base shape.
 std::shared_ptr<MorpherImpl> BuildMorpher(const aiScene& ai, const CharacterMesh& cm, Scene& scene,
                                           float scale, WarningSink& warnings) {
@@ -101,14 +124,22 @@ std::shared_ptr<MorpherImpl> BuildMorpher(const aiScene& ai, const CharacterMesh
     host::MorphChannel ch;
     ch.points = baseMesh.verts;
     ch.deltas.assign(baseMesh.verts.size(), Point3{});
-    bool withNormals = false;
+    // The target's normals per base vertex, where the file gives them.
+    std::vector<std::optional<Point3>> normals(baseMesh.verts.size());
+    bool withTangents = false;
     uint32_t base = 0;
     for (unsigned idx : cm.parts) {
       const aiMesh& m = *ai.mMeshes[idx];
       const uint32_t n = NumVerts(m);
       const aiAnimMesh* am = m.mAnimMeshes && k < m.mNumAnimMeshes ? m.mAnimMeshes[k] : nullptr;
       if (am && ch.name.empty() && am->mName.length) ch.name = am->mName.C_Str();
-      withNormals = withNormals || (am && (am->mNormals || am->mTangents));
+      withTangents = withTangents || (am && am->mTangents);
+      if (am && am->mNormals && am->mNumVertices == n)
+        for (uint32_t i = 0; i < n && base + i < normals.size(); ++i) {
+          const aiVector3D& v = am->mNormals[i];
+          if (std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z))
+            normals[base + i] = Point3{v.x, v.y, v.z};
+        }
       if (am && ch.value == 0.0f && std::isfinite(am->mWeight)) ch.value = am->mWeight * 100.0f;
       if (am && am->mVertices && am->mNumVertices == n)
         for (uint32_t i = 0; i < n && base + i < ch.points.size(); ++i) {
@@ -119,15 +150,13 @@ std::shared_ptr<MorpherImpl> BuildMorpher(const aiScene& ai, const CharacterMesh
         }
       base += n;
     }
-    // The Morpher blends positions only.
-    if (withNormals)
-      warnings.Tally("morph targets' normals and tangents not imported", 1, cm.node->GetName());
+    // The target node's mesh shows the file's normals; tangents have nowhere to go.
+    if (withTangents) warnings.Tally("morph targets' tangents not imported", 1, cm.node->GetName());
     if (ch.name.empty()) ch.name = "Target " + std::to_string(k + 1);
     // The target is a mesh node of its own, as the Morpher picks targets from the scene.
     host::Mesh shape = baseMesh;
     shape.verts = ch.points;
-    shape.explicitNormals.clear();
-    shape.normalFaces.clear();
+    TargetNormals(shape, normals);
     SceneNode& target = scene.CreateNode(cm.node->GetName() + " " + ch.name);
     target.SetTransform(cm.node->GetNodeTM(0));
     target.SetObject(std::make_shared<MeshObject>(std::move(shape)));

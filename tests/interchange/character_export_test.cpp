@@ -21,6 +21,8 @@ namespace vorlan::testing {
 namespace {
 
 using nlohmann::json;
+using workbench::SceneNode;
+using workbench::SkinWeight;
 using workbench::interchange::GltfInfluence;
 using workbench::interchange::ReduceInfluences;
 
@@ -177,6 +179,7 @@ struct Vertex {
   std::array<float, 3> pos;
   std::map<std::string, float> bones;
   std::vector<std::array<float, 3>> deltas;
+  std::vector<std::array<float, 3>> normalDeltas;
 };
 
 // The vertices of a primitive, placed by `world`.
@@ -201,6 +204,12 @@ std::vector<Vertex> Vertices(const RawGltf& g, const json& primitive, const json
       const host::Point3 p = world.VectorTransform({d[3 * v], d[3 * v + 1], d[3 * v + 2]});
       out[v].deltas.push_back({p.x, p.y, p.z});
     }
+    if (!t.contains("NORMAL")) continue;
+    const std::vector<float> n = AccessorFloats(g, t["NORMAL"]);
+    for (std::size_t v = 0; v < out.size(); ++v) {
+      const host::Point3 p = world.VectorTransform({n[3 * v], n[3 * v + 1], n[3 * v + 2]});
+      out[v].normalDeltas.push_back({p.x, p.y, p.z});
+    }
   }
   return out;
 }
@@ -216,6 +225,9 @@ bool Same(const Vertex& a, const Vertex& b, float tol) {
     if (!b.bones.count(name) || std::fabs(b.bones.at(name) - w) > 1e-5f) return false;
   for (std::size_t k = 0; k < a.deltas.size(); ++k)
     if (!Near(a.deltas[k], b.deltas[k], tol)) return false;
+  if (a.normalDeltas.size() != b.normalDeltas.size()) return false;
+  for (std::size_t k = 0; k < a.normalDeltas.size(); ++k)
+    if (!Near(a.normalDeltas[k], b.normalDeltas[k], 1e-3f)) return false;
   return true;
 }
 
@@ -313,10 +325,37 @@ TEST(CharacterExport, MorphTargetsSurviveAGltfRoundTripWithoutTheirTargetNodes) 
   }
 }
 
-// ---- characters made in the workbench -----------------------------------------------------
+bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
+  return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
 
-using workbench::SceneNode;
-using workbench::SkinWeight;
+TEST(CharacterExport, TargetsWithoutANodeToCompareKeepTheirPositionsAndSayTheirNormalsAreLost) {
+  // AnimatedMorphCube's second target turns normals; its first target's node is deleted.
+  workbench::Scene scene;
+  ASSERT_TRUE(
+      workbench::ImportInterchange(AssetPath("gltf/AnimatedMorphCube/AnimatedMorphCube.glb"), scene, {}).ok);
+  workbench::MorpherImpl* morph = nullptr;
+  std::string cube;
+  for (SceneNode* n : scene.AllNodes())
+    if (auto* m = workbench::FindMorpher(*n)) morph = m, cube = n->GetName();
+  ASSERT_NE(morph, nullptr);
+  ASSERT_EQ(morph->channels.size(), 2u);
+  scene.DeleteNode(*static_cast<SceneNode*>(morph->channels[0].target));
+  ASSERT_EQ(morph->channels[0].target, nullptr);
+  TempDir dir;
+  workbench::GlbExportResult w = workbench::ExportGlb(scene, dir.File("cube.glb"), {});
+  ASSERT_TRUE(w.ok) << w.error;
+  EXPECT_TRUE(HasLine(
+      w.warnings,
+      "1 morph target normals not exported (a target node without normals of the mesh's faces): " + cube))
+      << ::testing::PrintToString(w.warnings);
+  const RawGltf g = ReadRawGltf(dir.File("cube.glb"));
+  const json& targets = g.doc["meshes"][0]["primitives"][0]["targets"];
+  ASSERT_EQ(targets.size(), 2u);
+  for (const json& t : targets) EXPECT_EQ(t.size(), 1u) << t.dump();
+}
+
+// ---- characters made in the workbench -----------------------------------------------------
 
 void MakeBone(SceneNode& n) { n.TMControl()->SetClassId(host::kBipedSlaveControlClassId); }
 
@@ -381,10 +420,6 @@ struct Character {
     body->AddModifier(skin);
   }
 };
-
-bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
-  return std::find(lines.begin(), lines.end(), text) != lines.end();
-}
 
 TEST(CharacterExport, WorkbenchCharacterWritesItsCutsAndGapsAndPassesTheValidator) {
   Character c;
