@@ -133,6 +133,9 @@ class SceneWriter {
     json extras = ExtrasFromUserProps(node.GetUserPropBuffer());
     if (!extras.empty()) n["extras"] = std::move(extras);
     AddObject(node, n, index);
+    // A skinned mesh that could not be written leaves its node where it stands.
+    if (inWorld && !n.contains("mesh") && !IsIdentity(world * Inverse(parentWorld)))
+      n["matrix"] = MatrixJson(world * Inverse(parentWorld));
     json children = json::array();
     for (const SceneNode* c : node.Children())
       if (!characters_.LeftOut(*c)) children.push_back(Node(*c, world, hostWorld));

@@ -534,5 +534,25 @@ TEST(CharacterExport, BindMatricesPlaceTheBonesWhereTheyWereBoundWhetherTheMeshI
   EXPECT_EQ(v.exitCode, 0) << v.out;
 }
 
+TEST(CharacterExport, ASkinnedMeshThatCannotBeWrittenLeavesItsNodeWhereItStands) {
+  Character c;
+  auto* object = dynamic_cast<workbench::MeshObject*>(c.body->ObjectPtr().get());
+  ASSERT_NE(object, nullptr);
+  object->mesh.faces[0].v[1] = 99;
+  std::vector<uint8_t> bytes;
+  workbench::GlbExportResult w = workbench::BuildGlb(c.scene, {}, bytes);
+  ASSERT_TRUE(w.ok) << w.error;
+  EXPECT_TRUE(HasLine(w.warnings, "1 meshes with broken indices not exported: Body"))
+      << ::testing::PrintToString(w.warnings);
+  TempDir dir;
+  WriteText(dir.File("broken.glb"), std::string(bytes.begin(), bytes.end()));
+  const RawGltf g = ReadRawGltf(dir.File("broken.glb"));
+  EXPECT_TRUE(NodesWith(g, "skin").empty());
+  bool placed = false;
+  for (const json& n : g.doc["nodes"])
+    if (n.value("name", "") == "Body") placed = n.contains("matrix");
+  EXPECT_TRUE(placed);
+}
+
 }  // namespace
 }  // namespace vorlan::testing
