@@ -99,6 +99,13 @@ uint64_t ArrayCount(const Json& ref, const std::string& path, ElementType type) 
 }
 
 void ReadArray(const Json& ref, const std::string& path, ElementType type, const ElementDecoder& decode) {
+  const std::size_t size = type.Bytes();
+  ReadArrayPieces(ref, path, type, [&](uint64_t first, uint64_t n, const uint8_t* in) {
+    for (uint64_t i = 0; i < n; ++i) decode(first + i, in + i * size);
+  });
+}
+
+void ReadArrayPieces(const Json& ref, const std::string& path, ElementType type, const PieceDecoder& decode) {
   const uint64_t count = ArrayCount(ref, path, type);
   const uint64_t offset = U64(ref["offset"], Key(path, "offset"));
   const BufferSource& src = Source(path);
@@ -111,7 +118,7 @@ void ReadArray(const Json& ref, const std::string& path, ElementType type, const
     std::span<uint8_t> bytes(piece.data(), static_cast<std::size_t>(n * size));
     if (!src.file || !src.file->ReadAt(src.offset + offset + first * size, bytes, error))
       Fail(path, error.empty() ? "the buffer cannot be read" : error);
-    for (uint64_t i = 0; i < n; ++i) decode(first + i, bytes.data() + i * size);
+    decode(first, n, bytes.data());
   }
 }
 

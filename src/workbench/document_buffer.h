@@ -69,6 +69,10 @@ ElementType ArrayType(const Json& ref, const std::string& path);
 uint64_t ArrayCount(const Json& ref, const std::string& path, ElementType type);
 // Hands every element, in order, to `decode`, which may throw DocumentError (a bad index).
 void ReadArray(const Json& ref, const std::string& path, ElementType type, const ElementDecoder& decode);
+// The same a piece at a time, for tight loops over large arrays: `count` elements from
+// element `first`, packed at `in`.
+using PieceDecoder = std::function<void(uint64_t first, uint64_t count, const uint8_t* in)>;
+void ReadArrayPieces(const Json& ref, const std::string& path, ElementType type, const PieceDecoder& decode);
 
 // A file path as the document stores it: relative to the document's folder when the file
 // lies under it ('/' separated), else as it is.

@@ -182,25 +182,30 @@ ElementType IndexType(const Json& ref, const std::string& path) {
 std::vector<Point3> PointsFromBuffer(const Json& ref, const std::string& path) {
   std::vector<Point3> out;
   out.reserve(static_cast<std::size_t>(ArrayCount(ref, path, kF32x3)));
-  ReadArray(ref, path, kF32x3, [&out](uint64_t, const uint8_t* in) {
-    out.push_back({LoadF32(in), LoadF32(in + 4), LoadF32(in + 8)});
+  ReadArrayPieces(ref, path, kF32x3, [&out](uint64_t, uint64_t n, const uint8_t* in) {
+    for (uint64_t i = 0; i < n; ++i, in += 12) out.push_back({LoadF32(in), LoadF32(in + 4), LoadF32(in + 8)});
   });
   return out;
 }
 
-// Triangles whose indices must stay below `limit`; `each` receives every one.
+// Triangles whose indices must stay below `limit`; `each` receives every one. Decoded a
+// piece at a time: the faces are the largest arrays of a document.
+template <typename Each>
 void TrianglesFromBuffer(const Json& ref, const std::string& path, std::size_t limit, const char* table,
-                         const std::function<void(const std::array<uint32_t, 3>&)>& each) {
+                         Each each) {
   const bool narrow = IndexType(ref, path) == kU16x3;
-  ReadArray(ref, path, narrow ? kU16x3 : kU32x3, [&](uint64_t i, const uint8_t* in) {
-    std::array<uint32_t, 3> t = narrow
-                                    ? std::array<uint32_t, 3>{LoadU16(in), LoadU16(in + 2), LoadU16(in + 4)}
-                                    : std::array<uint32_t, 3>{LoadU32(in), LoadU32(in + 4), LoadU32(in + 8)};
-    for (std::size_t k = 0; k < 3; ++k)
-      if (t[k] >= limit)
-        Fail(At(At(path, i), k),
-             "index " + std::to_string(t[k]) + " is past the " + std::to_string(limit) + " " + table);
-    each(t);
+  const ElementType type = narrow ? kU16x3 : kU32x3;
+  ReadArrayPieces(ref, path, type, [&](uint64_t first, uint64_t n, const uint8_t* in) {
+    for (uint64_t i = 0; i < n; ++i, in += type.Bytes()) {
+      std::array<uint32_t, 3> t =
+          narrow ? std::array<uint32_t, 3>{LoadU16(in), LoadU16(in + 2), LoadU16(in + 4)}
+                 : std::array<uint32_t, 3>{LoadU32(in), LoadU32(in + 4), LoadU32(in + 8)};
+      for (std::size_t k = 0; k < 3; ++k)
+        if (t[k] >= limit)
+          Fail(At(At(path, first + i), k),
+               "index " + std::to_string(t[k]) + " is past the " + std::to_string(limit) + " " + table);
+      each(t);
+    }
   });
 }
 
@@ -261,7 +266,9 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
   if (const Json* sg = Find(j, "smGroups"); sg && IsArrayRef(*sg)) {
     std::string p = Key(path, "smGroups");
     PerFaceCount(*sg, p, kU32, nf, "smoothing groups");
-    ReadArray(*sg, p, kU32, [&m](uint64_t i, const uint8_t* in) { m.faces[i].smGroup = LoadU32(in); });
+    ReadArrayPieces(*sg, p, kU32, [&m](uint64_t first, uint64_t n, const uint8_t* in) {
+      for (uint64_t i = 0; i < n; ++i) m.faces[first + i].smGroup = LoadU32(in + 4 * i);
+    });
   } else if (sg) {
     std::string p = Key(path, "smGroups");
     PerFace(*sg, p, nf, "smoothing groups");
@@ -311,8 +318,9 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
         const ElementType type = ArrayType(*tv, tp).components == 2 ? kF32x2 : kF32x3;
         mc.tverts.reserve(static_cast<std::size_t>(ArrayCount(*tv, tp, type)));
         const bool uvw = type == kF32x3;
-        ReadArray(*tv, tp, type, [&mc, uvw](uint64_t, const uint8_t* in) {
-          mc.tverts.push_back({LoadF32(in), LoadF32(in + 4), uvw ? LoadF32(in + 8) : 0.0f});
+        ReadArrayPieces(*tv, tp, type, [&mc, uvw, &type](uint64_t, uint64_t n, const uint8_t* in) {
+          for (uint64_t i = 0; i < n; ++i, in += type.Bytes())
+            mc.tverts.push_back({LoadF32(in), LoadF32(in + 4), uvw ? LoadF32(in + 8) : 0.0f});
         });
       } else if (tv) {
         std::string tp = Key(p, "tverts");
