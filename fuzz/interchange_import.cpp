@@ -3,6 +3,8 @@
 // cameras and lights named after no node. The workbench's conversion of them must end
 // cleanly and leave only meshes whose every index is in range.
 //
+// The scene is then written as glTF, so the writer meets every scene the conversion makes.
+//
 // Assimp's own readers are not fuzzed here: the bytes build the aiScene directly, so the
 // target tests this system's code and not the library's.
 #include <assimp/scene.h>
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "interchange/export.h"
 #include "interchange/import_parts.h"
 #include "workbench/scene.h"
 
@@ -78,6 +81,46 @@ aiMesh* MakeMesh(Input& in, int index) {
     }
   }
   m->mMaterialIndex = in.Take(5);
+  // Bones named after nodes or nothing, with offset matrices and weights of any value on
+  // vertices in and out of range; morph targets of any length.
+  if (in.Take(3) == 0) {
+    m->mNumBones = in.Take(5);
+    m->mBones = m->mNumBones ? new aiBone*[m->mNumBones] : nullptr;
+    for (unsigned b = 0; b < m->mNumBones; ++b) {
+      if (in.Take(8) == 0) {
+        m->mBones[b] = nullptr;
+        continue;
+      }
+      auto* bone = new aiBone();
+      bone->mName = aiString("n" + std::to_string(in.Take(8)));
+      if (in.Flag())
+        bone->mOffsetMatrix =
+            aiMatrix4x4(Vec(in), aiQuaternion(in.Float(), in.Float(), in.Float(), in.Float()), Vec(in));
+      bone->mNumWeights = in.Take(6);
+      bone->mWeights = bone->mNumWeights ? new aiVertexWeight[bone->mNumWeights] : nullptr;
+      for (unsigned w = 0; w < bone->mNumWeights; ++w)
+        bone->mWeights[w] = aiVertexWeight(in.Take(nv + 3), in.Flag() ? in.Float() : 0.5f);
+      m->mBones[b] = bone;
+    }
+  }
+  if (in.Take(3) == 0) {
+    m->mNumAnimMeshes = in.Take(4);
+    m->mAnimMeshes = m->mNumAnimMeshes ? new aiAnimMesh*[m->mNumAnimMeshes] : nullptr;
+    for (unsigned k = 0; k < m->mNumAnimMeshes; ++k) {
+      auto* am = new aiAnimMesh();
+      am->mNumVertices = in.Flag() ? nv : in.Take(nv + 2);
+      if (in.Take(4) != 0) {
+        am->mVertices = new aiVector3D[am->mNumVertices];
+        for (unsigned i = 0; i < am->mNumVertices; ++i) am->mVertices[i] = Vec(in);
+      }
+      if (in.Flag()) {
+        am->mNormals = new aiVector3D[am->mNumVertices];
+        for (unsigned i = 0; i < am->mNumVertices; ++i) am->mNormals[i] = Vec(in);
+      }
+      am->mWeight = in.Float();
+      m->mAnimMeshes[k] = am;
+    }
+  }
   return m;
 }
 
@@ -187,5 +230,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto* node : out.AllNodes())
     if (const auto* m = dynamic_cast<const vorlan::workbench::MeshObject*>(node->ObjectPtr().get()))
       if (!m->mesh.IsValid()) __builtin_trap();
+  // Whatever came in can be written out again as glTF, characters included.
+  std::vector<uint8_t> glb;
+  vorlan::workbench::BuildGlb(out, {}, glb);
   return 0;
 }
