@@ -68,7 +68,8 @@ void ExpectJoinsLikeThePlainRule(Make make) {
     for (const T& v : rest) got.push_back(joiner.Add(v));
     ASSERT_EQ(got, expect) << "round " << round;
     ASSERT_EQ(gotValues.size(), expectValues.size());
-    ASSERT_EQ(std::memcmp(gotValues.data(), expectValues.data(), gotValues.size() * sizeof(T)), 0);
+    for (std::size_t i = 0; i < gotValues.size(); ++i)
+      ASSERT_EQ(std::memcmp(&gotValues[i], &expectValues[i], sizeof(T)), 0) << "value " << i;
   }
 }
 
