@@ -129,7 +129,22 @@ int RunVorlan(const std::vector<std::string>& args, std::ostream& out, std::ostr
   try {
     app.parse(reversed);
   } catch (const CLI::CallForHelp&) {
-    out << CommandHelp(*command);
+    // `vorlan shots play --help` asks about play, not about shots.
+    const CLI::App* asked = sub;
+    std::string words = "vorlan " + std::string(command->name);
+    while (!asked->get_subcommands().empty()) {
+      asked = asked->get_subcommands().front();
+      words += " " + asked->get_name();
+    }
+    if (asked != sub) {
+      std::string text = asked->help();
+      // The help names the subcommand alone; the usage line shows the whole command to type.
+      const std::string usage = "Usage: " + asked->get_name();
+      if (size_t at = text.find(usage); at != std::string::npos)
+        text.replace(at, usage.size(), "Usage: " + words);
+      out << text << "\nGlobal options (-q, -v, --plugin-dir, ...) and exit codes: see `vorlan help`.\n";
+    } else
+      out << CommandHelp(*command);
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     err << "vorlan " << command->name << ": " << e.what() << "\n" << SeeHelp(command->name) << "\n";

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "vorlan.h"
 
@@ -48,6 +49,17 @@ TEST(Conventions, VersionAndHelpGoToStandardOutputWithSuccess) {
   EXPECT_EQ(a.out, c.out);
   EXPECT_NE(a.out.find("Usage: vorlan export"), std::string::npos) << a.out;
   EXPECT_NE(a.out.find("--selected"), std::string::npos);
+
+  // A subcommand's help is its own, with the whole command to type.
+  for (auto [args, usage, option] :
+       std::vector<std::tuple<std::vector<std::string>, std::string, std::string>>{
+           {{"shots", "play", "--help"}, "Usage: vorlan shots play [OPTIONS] scene shd", "--frames"},
+           {{"skin", "apply", "-h"}, "Usage: vorlan skin apply [OPTIONS]", "--nearest"}}) {
+    Outcome o = Invoke(args);
+    EXPECT_EQ(o.code, 0);
+    EXPECT_NE(o.out.find(usage), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find(option), std::string::npos) << o.out;
+  }
 }
 
 struct UsageCase {
