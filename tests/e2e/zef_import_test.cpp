@@ -2,33 +2,15 @@
 // bundled sample exported, imported back and exported again, converted to a .glb that the
 // Khronos validator accepts, and the command's refusals.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "interchange/test_files.h"
+#include "interchange/validator.h"
 
 namespace vorlan::testing {
 namespace {
-
-struct Command {
-  int exitCode = -1;
-  std::string out;  // standard output and standard error together
-};
-
-Command RunShell(const std::string& cmd) {
-  Command r;
-  FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) r.out.append(buf.data(), n);
-  const int status = ::pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
 
 class ZefImportEndToEnd : public ::testing::Test {
  protected:
@@ -37,8 +19,9 @@ class ZefImportEndToEnd : public ::testing::Test {
     ::setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
   }
   Command Vorlan(const std::string& args) {
-    return RunShell(std::string(VORLAN_EXE) + " --plugin-dir '" + VORLAN_PLUGIN_DIR + "' --log-dir '" +
-                    dir.File("logs") + "' --config-dir '" + dir.File("cfg") + "' " + args);
+    return vorlan::testing::Run(std::string(VORLAN_EXE) + " --plugin-dir '" + VORLAN_PLUGIN_DIR +
+                                "' --log-dir '" + dir.File("logs") + "' --config-dir '" + dir.File("cfg") +
+                                "' " + args);
   }
   TempDir dir;
   const std::string sample = std::string(VORLAN_SOURCE_DIR) + "/samples/sample.vscene";
@@ -80,12 +63,7 @@ TEST_F(ZefImportEndToEnd, ConvertedZefPassesTheGltfValidator) {
   ASSERT_EQ(Vorlan("export '" + sample + "' '" + zef + "' --yes").exitCode, 0);
   Command c = Vorlan("convert '" + zef + "' '" + glb + "'");
   ASSERT_EQ(c.exitCode, 0) << c.out;
-  Command node = RunShell("node --version");
-  ASSERT_EQ(node.exitCode, 0) << "node is not installed; run scripts/install-deps";
-  const char* env = std::getenv("VORLAN_GLTF_VALIDATOR_MODULES");
-  const std::string modules = env ? env : std::string(VORLAN_SOURCE_DIR) + "/build-tools/node_modules";
-  Command v =
-      RunShell("NODE_PATH='" + modules + "' node '" + AssetPath("validate-gltf.js") + "' '" + glb + "'");
+  Command v = Validate({glb});
   EXPECT_EQ(v.exitCode, 0) << v.out;
   EXPECT_NE(v.out.find(glb + ": errors=0 "), std::string::npos) << v.out;
 }
