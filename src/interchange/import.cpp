@@ -11,6 +11,8 @@
 #include <cctype>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <filesystem>
@@ -27,6 +29,7 @@
 #include "interchange/import_animation.h"
 #include "interchange/import_characters.h"
 #include "interchange/import_parts.h"
+#include "interchange/obj_reader.h"
 #include "support/file_io.h"
 #include "workbench/scene_document.h"
 
@@ -99,8 +102,9 @@ std::string NameOr(const aiString& s, const std::string& fallback) {
 class Converter {
  public:
   Converter(const aiScene& ai, Scene& scene, const std::string& path, const ImportOptions& options,
-            ImportResult& result)
+            ImportResult& result, MeshSource* meshes)
       : ai_(ai),
+        meshSource_(meshes),
         scene_(scene),
         path_(path),
         options_(options),
@@ -279,7 +283,8 @@ class Converter {
     MeshEntry& e = meshes_[parts];
     if (e.built) return e;
     e.built = true;
-    BuiltMesh built = BuildMesh(ai_, parts, frame_.Scale(), warnings_);
+    BuiltMesh built = meshSource_ ? meshSource_->Build(parts, frame_.Scale(), warnings_)
+                                  : BuildMesh(ai_, parts, frame_.Scale(), warnings_);
     for (unsigned idx : parts) used_.insert(idx);
     // A mesh without triangles is no mesh to the exporters (they would drop the node and
     // its children); such a node stays a dummy.
@@ -336,6 +341,7 @@ class Converter {
   }
 
   const aiScene& ai_;
+  MeshSource* meshSource_;
   Scene& scene_;
   std::string path_;
   ImportOptions options_;
@@ -360,11 +366,23 @@ ImportResult Fail(const std::string& path, const std::string& why) {
   return r;
 }
 
-ImportResult Import(const std::string& path, Scene& scene, const ImportOptions& options) {
+ImportResult Import(const std::string& path, Scene& scene, const ImportOptions& options, bool ownReaders) {
   if (!UsableScale(options.scale)) return Fail(path, "the scale must be a number above zero");
   std::error_code ec;
   if (!fs::exists(path, ec)) return Fail(path, "no such file");
   if (!fs::is_regular_file(path, ec)) return Fail(path, "not a regular file");
+
+  if (ownReaders && LowerExtension(path) == "obj") {
+    std::string why;
+    if (std::unique_ptr<ObjScene> obj = ReadObjScene(path, why)) {
+      ImportResult result = interchange::ConvertAssimpScene(obj->Scene(), path, scene, options, obj.get());
+      for (const std::string& line : obj->Messages()) result.warnings.push_back("Assimp: " + line);
+      result.ok = true;
+      return result;
+    }
+    // Read by Assimp instead; the artist gets the same scene either way.
+    if (std::getenv("VORLAN_DEBUG_IMPORT")) std::fprintf(stderr, "obj: read by Assimp: %s\n", why.c_str());
+  }
 
   Assimp::Importer importer;
   // Pivots become one transform per node instead of a chain of helper nodes.
@@ -427,10 +445,10 @@ std::mutex& AssimpLoggerMutex() {
 }
 
 ImportResult ConvertAssimpScene(const aiScene& ai, const std::string& path, Scene& scene,
-                                const ImportOptions& options) {
+                                const ImportOptions& options, MeshSource* meshes) {
   ImportResult result;
   if (!ai.mRootNode) return Fail(path, "Assimp read no scene from it");
-  Converter converter(ai, scene, path, options, result);
+  Converter converter(ai, scene, path, options, result, meshes);
   try {
     converter.Run();
   } catch (...) {
@@ -470,9 +488,12 @@ std::vector<std::string> WarningSink::Lines() const {
 
 }  // namespace interchange
 
-ImportResult ImportInterchange(const std::string& path, Scene& scene, const ImportOptions& options) {
+namespace {
+
+ImportResult GuardedImport(const std::string& path, Scene& scene, const ImportOptions& options,
+                           bool ownReaders) {
   try {
-    return Import(path, scene, options);
+    return Import(path, scene, options, ownReaders);
   } catch (const std::bad_alloc&) {
     return Fail(path, "not enough memory to import it");
   } catch (const std::exception& e) {
@@ -480,6 +501,17 @@ ImportResult ImportInterchange(const std::string& path, Scene& scene, const Impo
   } catch (...) {
     return Fail(path, "the import failed");
   }
+}
+
+}  // namespace
+
+ImportResult ImportInterchange(const std::string& path, Scene& scene, const ImportOptions& options) {
+  return GuardedImport(path, scene, options, true);
+}
+
+ImportResult interchange::ImportThroughAssimp(const std::string& path, Scene& scene,
+                                              const ImportOptions& options) {
+  return GuardedImport(path, scene, options, false);
 }
 
 bool IsInterchangeExtension(std::string_view ext) {

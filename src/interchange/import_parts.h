@@ -23,10 +23,27 @@
 
 namespace vorlan::workbench::interchange {
 
+struct BuiltMesh;
+class WarningSink;
+
+// Builds the host meshes of a scene whose aiMeshes hold no vertices yet (only their names and
+// materials), so that a reader need not hold every mesh of a large file at once.
+class MeshSource {
+ public:
+  virtual ~MeshSource() = default;
+  // The host mesh of the parts (aiMesh indices), as BuildMesh would make it from them.
+  virtual BuiltMesh Build(std::span<const unsigned> parts, float scale, WarningSink& warnings) = 0;
+};
+
 // Builds the nodes of a scene Assimp read from `path` (its extension tells the format) under
 // the scene's root. May throw (out of memory); the nodes built so far are removed first.
+// `meshes`, when given, builds the meshes instead of BuildMesh.
 ImportResult ConvertAssimpScene(const aiScene& ai, const std::string& path, Scene& scene,
-                                const ImportOptions& options);
+                                const ImportOptions& options, MeshSource* meshes = nullptr);
+
+// ImportInterchange with every file read by Assimp: the reference the workbench's own
+// readers are compared with.
+ImportResult ImportThroughAssimp(const std::string& path, Scene& scene, const ImportOptions& options);
 
 // Assimp logs through one process-wide logger, which an import replaces for its length to
 // hear its own warnings: every use of Assimp takes turns at this lock.
