@@ -24,22 +24,15 @@ Point3 Mesh::FaceNormal(int f) const {
 }
 
 void Mesh::BuildNormals() {
-  if (!explicitNormals.empty() && normalFaces.size() == faces.size()) {
-    // Corners share their normals, so each one is normalised once; imported meshes of a
-    // million faces spend most of this function here.
-    std::vector<Point3> unit(explicitNormals.size());
-    for (std::size_t i = 0; i < unit.size(); ++i) unit[i] = Normalize(explicitNormals[i]);
-    cornerNormals_.clear();
-    cornerNormals_.reserve(faces.size());
-    for (std::size_t f = 0; f < faces.size(); ++f) {
-      std::array<Point3, 3>& corners = cornerNormals_.emplace_back();
-      for (std::size_t k = 0; k < 3; ++k) {
-        const uint32_t n = normalFaces[f][k];
-        corners[k] = n < unit.size() ? unit[n] : FaceNormal(static_cast<int>(f));
-      }
-    }
+  builtFaces_ = faces.size();
+  handSet_ = !explicitNormals.empty() && normalFaces.size() == faces.size();
+  if (handSet_) {
+    cornerNormals_ = {};
+    unitNormals_.resize(explicitNormals.size());
+    for (std::size_t i = 0; i < unitNormals_.size(); ++i) unitNormals_[i] = Normalize(explicitNormals[i]);
     return;
   }
+  unitNormals_ = {};
   cornerNormals_.assign(faces.size(), {});
   // Per vertex, a short list of (groups, summed normal). Faces are merged into the first
   // entry whose groups share a bit with theirs; the entry then takes on their groups too.
@@ -89,7 +82,16 @@ void Mesh::BuildNormals() {
 
 Point3 Mesh::CornerNormal(int f, int corner) const {
   if (!NormalsBuilt()) return FaceNormal(f);
-  return cornerNormals_[static_cast<std::size_t>(f)][static_cast<std::size_t>(corner)];
+  const auto face = static_cast<std::size_t>(f);
+  const auto k = static_cast<std::size_t>(corner);
+  if (!handSet_) return cornerNormals_[face][k];
+  // A corner whose index points past the normals (or whose normal face went away since
+  // the build) shows its face's own normal.
+  if (face < normalFaces.size()) {
+    const uint32_t n = normalFaces[face][k];
+    if (n < unitNormals_.size()) return unitNormals_[n];
+  }
+  return FaceNormal(f);
 }
 
 Box3 Mesh::Bounds() const {

@@ -13,7 +13,7 @@ struct MeshFace {
   std::array<uint32_t, 3> v{};
   uint32_t smGroup = 0;  // smoothing-group bits; 0 means faceted
   uint16_t matId = 0;
-  uint8_t edgeVis = 7;   // bit k: edge k -> k+1 visible
+  uint8_t edgeVis = 7;  // bit k: edge k -> k+1 visible
 };
 
 // One texture channel: its own vertices and one map face per mesh face.
@@ -52,14 +52,20 @@ class Mesh {
   void BuildNormals();
   Point3 FaceNormal(int face) const;  // unit normal of a face (area-weighted before normalising)
   Point3 CornerNormal(int face, int corner) const;  // valid after BuildNormals
-  bool NormalsBuilt() const { return cornerNormals_.size() == faces.size(); }
+  bool NormalsBuilt() const { return builtFaces_ == faces.size(); }
 
   Box3 Bounds() const;
   // Checks every index against its table; meshes from files are validated before use.
   bool IsValid() const;
 
  private:
+  // Built from smoothing groups: one normal per corner. Built from hand-set normals: only
+  // those normals made unit length, which corners look up through normalFaces (a corner
+  // table would triple the memory of a large imported mesh for the same values).
   std::vector<std::array<Point3, 3>> cornerNormals_;
+  std::vector<Point3> unitNormals_;
+  std::size_t builtFaces_ = 0;
+  bool handSet_ = false;
 };
 
 }  // namespace vorlan::host

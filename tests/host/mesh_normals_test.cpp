@@ -59,17 +59,53 @@ Mesh RandomMesh(std::mt19937& rng) {
   return m;
 }
 
+// The table every corner once kept, built before the mesh is looked at.
+std::vector<std::array<Point3, 3>> CornerTable(const Mesh& m) {
+  std::vector<std::array<Point3, 3>> table(m.faces.size());
+  for (int f = 0; f < m.NumFaces(); ++f)
+    for (int k = 0; k < 3; ++k)
+      table[static_cast<std::size_t>(f)][static_cast<std::size_t>(k)] = PlainCornerNormal(m, f, k);
+  return table;
+}
+
+void ExpectTable(const Mesh& m, const std::vector<std::array<Point3, 3>>& table, int round) {
+  ASSERT_TRUE(m.NormalsBuilt());
+  for (int f = 0; f < m.NumFaces(); ++f)
+    for (int k = 0; k < 3; ++k)
+      ASSERT_TRUE(
+          SameBits(m.CornerNormal(f, k), table[static_cast<std::size_t>(f)][static_cast<std::size_t>(k)]))
+          << "round " << round << " face " << f << " corner " << k;
+}
+
 TEST(MeshNormals, HandSetNormalsMatchCornerByCornerNormalising) {
   std::mt19937 rng(11);
   for (int round = 0; round < 500; ++round) {
     Mesh m = RandomMesh(rng);
+    const auto table = CornerTable(m);
     m.BuildNormals();
-    ASSERT_TRUE(m.NormalsBuilt());
-    for (int f = 0; f < m.NumFaces(); ++f)
-      for (int k = 0; k < 3; ++k)
-        ASSERT_TRUE(SameBits(m.CornerNormal(f, k), PlainCornerNormal(m, f, k)))
-            << "round " << round << " face " << f << " corner " << k;
+    ExpectTable(m, table, round);
+    // Copies and moves carry the built normals along.
+    Mesh copy = m;
+    ExpectTable(copy, table, round);
+    Mesh moved = std::move(copy);
+    ExpectTable(moved, table, round);
   }
+}
+
+TEST(MeshNormals, DroppingHandSetNormalsFallsBackToSmoothingGroups) {
+  std::mt19937 rng(5);
+  Mesh m = RandomMesh(rng);
+  m.BuildNormals();
+  m.explicitNormals.clear();
+  m.normalFaces.clear();
+  // Until the rebuild, corners without their normal face show the face normal.
+  for (int f = 0; f < m.NumFaces(); ++f) EXPECT_TRUE(SameBits(m.CornerNormal(f, 1), m.FaceNormal(f)));
+  m.BuildNormals();
+  Mesh smooth = m;
+  smooth.BuildNormals();
+  ASSERT_TRUE(m.NormalsBuilt());
+  for (int f = 0; f < m.NumFaces(); ++f)
+    for (int k = 0; k < 3; ++k) EXPECT_TRUE(SameBits(m.CornerNormal(f, k), smooth.CornerNormal(f, k)));
 }
 
 TEST(MeshNormals, RebuildingAfterAnEditFollowsTheEdit) {
