@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 
 #include "interchange/vertex_join.h"
@@ -196,10 +196,17 @@ class ObjParser {
   const std::string& Why() const { return why_; }
 
  private:
-  struct Object {
+  // Assimp's reader keeps a current object, which new meshes join, and a current mesh, which
+  // faces join; "o" with an earlier object's name changes only the first. A mesh's `part`
+  // numbers it once it has faces; Finish puts the parts in Assimp's order (by object).
+  struct Mesh {
     std::string name;
     unsigned material = 0;
     int part = -1;
+  };
+  struct Object {
+    std::string name;
+    std::vector<std::size_t> meshes;
   };
   struct Statement {
     std::string_view keyword;
@@ -249,10 +256,10 @@ class ObjParser {
     for (const auto& c : corners)
       if ((c[1] == kNone) != (corners[0][1] == kNone) || (c[2] == kNone) != (corners[0][2] == kNone))
         return Give("a face whose corners differ in form");
-    if (current_ < 0) NewObject("defaultobject");
-    Object& object = objects_[static_cast<std::size_t>(current_)];
-    if (object.part < 0) {
-      object.part = static_cast<int>(out_.parts_.size());
+    if (object_ < 0) NewObject("defaultobject");
+    Mesh& mesh = CurrentMesh();
+    if (mesh.part < 0) {
+      mesh.part = static_cast<int>(out_.parts_.size());
       out_.parts_.emplace_back();
       part_ = {};
       joiner_.emplace(part_.corners);
@@ -279,11 +286,18 @@ class ObjParser {
     return ParseIndex(text.substr(s2 + 1), out_.normals_.size(), out[2]);
   }
 
-  // "o" with the name of any object so far changes nothing, not even the current object.
+  // "o" with an earlier object's name makes that object current again, but not its mesh.
   bool ObjectStatement(std::string_view rest) {
     const std::string name = SingleName(rest);
     if (name.empty()) return Give("an object name of an unusual form");
-    if (!names_.count(name)) NewObject(name);
+    const auto it = names_.find(name);
+    if (it == names_.end()) {
+      NewObject(name);
+    } else {
+      // Which of several objects of one name Assimp picks is its own business.
+      if (it->second < 0) return Give("an object name several objects have");
+      object_ = it->second;
+    }
     return true;
   }
   // "g" with the name of the last group continues the current object (whatever "o" did since);
@@ -298,34 +312,48 @@ class ObjParser {
   }
 
   void NewObject(const std::string& name) {
-    Close();
-    objects_.push_back({name, material_, -1});
-    names_.insert(name);
-    current_ = static_cast<int>(objects_.size() - 1);
+    objects_.push_back({name, {}});
+    object_ = static_cast<int>(objects_.size() - 1);
+    auto [it, fresh] = names_.try_emplace(name, object_);
+    if (!fresh) it->second = -1;
+    NewMesh(name);
   }
 
-  // The current object's faces go into their part.
+  // A new current mesh in the current object, of the current material.
+  void NewMesh(const std::string& name) {
+    Close();
+    objects_[static_cast<std::size_t>(object_)].meshes.push_back(meshes_.size());
+    meshes_.push_back({name, material_, -1});
+  }
+
+  Mesh& CurrentMesh() { return meshes_.back(); }
+
+  // The current mesh's faces go into their part.
   void Close() {
-    if (current_ < 0) return;
-    const Object& object = objects_[static_cast<std::size_t>(current_)];
-    if (object.part < 0) return;
+    if (meshes_.empty()) return;
+    const Mesh& mesh = CurrentMesh();
+    if (mesh.part < 0) return;
     joiner_.reset();
-    out_.parts_[static_cast<std::size_t>(object.part)] = std::move(part_);
+    out_.parts_[static_cast<std::size_t>(mesh.part)] = std::move(part_);
     part_ = {};
   }
 
+  // Another material than the current one starts a new mesh named after it in the current
+  // object once that mesh has faces; before, it only changes the mesh's material.
   bool UseMaterial(std::string_view rest) {
     const std::string name = SingleName(rest);
     if (name.empty()) return Give("a material name of an unusual form");
-    // Assimp's reader starts a new mesh (and renumbers materials in ways of its own) when
-    // the material changes inside an object, and complains without an object.
-    if (current_ < 0) return Give("a material before any object");
-    Object& object = objects_[static_cast<std::size_t>(current_)];
-    if (object.part >= 0) return Give("a material switch inside an object");
+    // Assimp's reader complains without an object.
+    if (object_ < 0) return Give("a material before any object");
     const auto it = std::find(materialNames_.begin(), materialNames_.end(), name);
     if (it == materialNames_.end()) return Give("a material the library does not hold");
-    material_ = static_cast<unsigned>(it - materialNames_.begin()) + 1;
-    object.material = material_;
+    const unsigned material = static_cast<unsigned>(it - materialNames_.begin()) + 1;
+    if (material == material_) return true;
+    material_ = material;
+    if (CurrentMesh().part < 0)
+      CurrentMesh().material = material;
+    else
+      NewMesh(name);
     return true;
   }
 
@@ -341,7 +369,7 @@ class ObjParser {
     // Assimp's reader goes on with the library's last material as the current one, and gives
     // it to the current object too, faces or not.
     material_ = static_cast<unsigned>(materialNames_.size());
-    if (current_ >= 0) objects_[static_cast<std::size_t>(current_)].material = material_;
+    if (!meshes_.empty()) CurrentMesh().material = material_;
     return true;
   }
 
@@ -351,9 +379,10 @@ class ObjParser {
   std::string folder_;
   std::string why_;
   std::vector<Object> objects_;
-  std::unordered_set<std::string> names_;
+  std::vector<Mesh> meshes_;
+  std::unordered_map<std::string, int> names_;  // the object of each name, -1 for several
   std::optional<std::string> group_;
-  int current_ = -1;
+  int object_ = -1;
   unsigned material_ = 0;
   ObjScene::Part part_;
   std::optional<IdenticalJoiner<std::array<uint32_t, 3>>> joiner_;
@@ -392,20 +421,32 @@ bool ObjParser::Finish(const std::string& fileName) {
   scene->mRootNode = root;
   root->mNumChildren = static_cast<unsigned>(objects_.size());
   root->mChildren = new aiNode*[root->mNumChildren]();
+  // Assimp lists the meshes with faces object by object.
+  std::vector<ObjScene::Part> parts(out_.parts_.size());
+  unsigned next = 0;
   for (std::size_t i = 0; i < objects_.size(); ++i) {
     const Object& o = objects_[i];
     auto* node = new aiNode(o.name);
     node->mParent = root;
     root->mChildren[i] = node;
-    if (o.part < 0) continue;
-    auto* mesh = new aiMesh();
-    mesh->mName = aiString(o.name);
-    mesh->mMaterialIndex = o.material;
-    mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
-    scene->mMeshes[o.part] = mesh;
-    node->mNumMeshes = 1;
-    node->mMeshes = new unsigned[1]{static_cast<unsigned>(o.part)};
+    std::vector<unsigned> indices;
+    for (std::size_t k : o.meshes) {
+      const Mesh& m = meshes_[k];
+      if (m.part < 0) continue;
+      auto* mesh = new aiMesh();
+      mesh->mName = aiString(m.name);
+      mesh->mMaterialIndex = m.material;
+      mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+      scene->mMeshes[next] = mesh;
+      parts[next] = std::move(out_.parts_[static_cast<std::size_t>(m.part)]);
+      indices.push_back(next++);
+    }
+    if (indices.empty()) continue;
+    node->mNumMeshes = static_cast<unsigned>(indices.size());
+    node->mMeshes = new unsigned[indices.size()];
+    std::copy(indices.begin(), indices.end(), node->mMeshes);
   }
+  out_.parts_ = std::move(parts);
   // One texture vertex with three numbers makes Assimp's reader give every mesh three, and
   // its scene check takes them back, saying so, from meshes whose third numbers are all 0.
   for (ObjScene::Part& p : out_.parts_) {

@@ -3,15 +3,15 @@
 // of the whole file, several times the memory of the scene it becomes.
 //
 // The scene comes out exactly as the Assimp route makes it: the same aiScene shape (a root
-// named after the file, a node per object or group, a mesh per node, Assimp's material list)
-// with each mesh's vertices filled only when the converter asks for that node, one distinct
-// (position, texture vertex, normal) combination per vertex instead of one per corner. The
-// converter joins equal values either way, so the host meshes are the same.
+// named after the file, a node per object or group, a mesh per run of one material, Assimp's
+// material list) with each mesh's vertices filled only when the converter asks for that
+// node, one distinct (position, texture vertex, normal) combination per vertex instead of one
+// per corner. The converter joins equal values either way, so the host meshes are the same.
 //
 // The reader takes only what it reproduces exactly; anything else in a file (polygons,
-// points, lines, curves, vertex colours, material switches inside an object, statements it
-// does not know, unusual number forms, a missing material library, ...) makes it give up,
-// and the file is read by Assimp as before.
+// points, lines, curves, vertex colours, statements it does not know, unusual number forms,
+// a missing material library, ...) makes it give up, and the file is read by Assimp as
+// before.
 #pragma once
 
 #include <assimp/scene.h>

@@ -74,6 +74,37 @@ TEST(ObjReader, CorpusFilesComeOutAsAssimpMakesThem) {
   }
 }
 
+// The shape of the production-size benchmark file, small: grids of triangles with texture
+// vertices and normals, one object per grid, materials in turn.
+TEST(ObjReader, GridObjectsComeOutAsAssimpMakesThem) {
+  TempDir dir;
+  WriteText(dir.File("grid.mtl"), "newmtl m0\nKd 1 0 0\nnewmtl m1\nKd 0 1 0\nnewmtl m2\nKd 0 0 1\n");
+  std::string s = "mtllib grid.mtl\n";
+  const int n = 12;
+  int base = 1;
+  for (int o = 0; o < 7; ++o) {
+    s += "o part" + std::to_string(o) + "\nusemtl m" + std::to_string(o % 3) + "\n";
+    char buf[128];
+    for (int j = 0; j <= n; ++j)
+      for (int i = 0; i <= n; ++i) {
+        std::snprintf(buf, sizeof buf, "v %d %d %.3f\nvt %.5f %.5f\nvn 0 0 1\n", o * (n + 2) + i, j,
+                      std::sin(i * 0.1) * std::cos(j * 0.1), double(i) / n, double(j) / n);
+        s += buf;
+      }
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i) {
+        const int a = base + j * (n + 1) + i, b = a + 1, c = a + n + 2, d = a + n + 1;
+        auto corner = [](int k) {
+          return " " + std::to_string(k) + "/" + std::to_string(k) + "/" + std::to_string(k);
+        };
+        s += "f" + corner(a) + corner(b) + corner(c) + "\nf" + corner(a) + corner(c) + corner(d) + "\n";
+      }
+    base += (n + 1) * (n + 1);
+  }
+  WriteText(dir.File("grid.obj"), s);
+  EXPECT_TRUE(SameByBothRoutes(dir.File("grid.obj")));
+}
+
 TEST(ObjReader, NumbersParseToAssimpsFloats) {
   // Shapes Assimp rounds its own way (long fractions, exponents) beside plain ones.
   std::mt19937 rng(7);
@@ -109,8 +140,8 @@ TEST(ObjReader, NumbersParseToAssimpsFloats) {
 
 // A random OBJ file in the forms files take: objects and groups, materials set at their
 // start, texture vertices and normals present, missing or mixed, negative indices,
-// smoothing statements, comments, CRLF, spacing; now and then something the reader leaves
-// to Assimp (polygons, a material switch inside an object, an unknown statement).
+// smoothing statements, comments, CRLF, spacing, materials changing inside objects; now and
+// then something the reader leaves to Assimp (polygons, lines, an unknown material).
 std::string RandomObj(std::mt19937& rng, bool withLibrary) {
   auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
   auto number = [&]() {
@@ -172,8 +203,10 @@ std::string RandomObj(std::mt19937& rng, bool withLibrary) {
       }
       s += eol;
       if (pick(12) == 0) s += "# a comment" + eol;
+      // Materials changing between faces of an object, now and then to the same one.
+      if (withLibrary && o >= libraryAt && pick(5) == 0) s += "usemtl m" + std::to_string(pick(3)) + eol;
     }
-    if (oddities && pick(6) == 0) s += "usemtl m1" + eol + "f 1 2 3" + eol;
+    if (oddities && pick(6) == 0) s += "usemtl unknown" + eol + "f 1 2 3" + eol;
     if (oddities && pick(10) == 0) s += "l 1 2" + eol;
   }
   return s;
@@ -251,7 +284,7 @@ TEST(ObjReader, FilesItLeavesToAssimp) {
       {"quad", tri + "o q\nf 1 2 4 3\n"},
       {"line", tri + "o q\nl 1 2\n"},
       {"colours", "v 0 0 0 1 0 0\nv 1 0 0 1 0 0\nv 0 1 0 1 0 0\no q\nf 1 2 3\n"},
-      {"switch", tri + "o q\nf 1 2 3\nusemtl x\nf 2 4 3\n"},
+      {"unknown material", tri + "o q\nf 1 2 3\nusemtl x\nf 2 4 3\n"},
       {"zero index", tri + "o q\nf 0 1 2\n"},
       {"past the end", tri + "o q\nf 1 2 5\n"},
       {"no faces", tri},
