@@ -362,4 +362,18 @@ bool PageProtect(void* block, bool readOnly) {
   return ::mprotect(block, size, readOnly ? PROT_READ : PROT_READ | PROT_WRITE) == 0;
 }
 
+void PrefaultForWrite(void* begin, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  // Small ranges are not worth a system call.
+  if (!begin || bytes < 16 * page) return;
+  const auto at = reinterpret_cast<std::uintptr_t>(begin);
+  const std::uintptr_t first = (at + page - 1) & ~(page - 1), last = (at + bytes) & ~(page - 1);
+  if (last > first) (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+  (void)begin;
+  (void)bytes;
+#endif
+}
+
 }  // namespace vorlan::support

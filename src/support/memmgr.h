@@ -128,4 +128,11 @@ void* PageRealloc(void* block, std::size_t newSize);
 // Makes a whole block read-only (true) or writable again (false); false on failure.
 bool PageProtect(void* block, bool readOnly);
 
+// Backs the whole pages inside [begin, begin + bytes) of writable memory now, in one call,
+// instead of one fault at a time as they are first written (a large table filled front to
+// back otherwise pays a fault per 4 KiB). Only advice: contents never change, the bytes
+// at either end that share a page with other data are left alone, and systems without the
+// call do nothing.
+void PrefaultForWrite(void* begin, std::size_t bytes);
+
 }  // namespace vorlan::support

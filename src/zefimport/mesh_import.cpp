@@ -1,8 +1,10 @@
 // GObj and GBlock blocks: one triangle mesh per GObj, one material part per GBlock.
 #include <algorithm>
 #include <array>
+#include <cassert>
 
 #include "support/log.h"
+#include "support/memmgr.h"
 #include "zef/blocks.h"
 #include "zefimport/scene_import.h"
 #include "zefimport/texture_channels.h"
@@ -115,14 +117,22 @@ MeshPlan PlanMesh(const ImportContext& ctx, std::size_t begin, std::size_t end) 
   return plan;
 }
 
+// Room for `n` elements, whose pages are backed at once: the arrays of a large mesh are
+// otherwise filled one page fault at a time, which costs more than decoding them.
+template <class T>
+void ReserveFresh(std::vector<T>& v, std::size_t n) {
+  v.reserve(n);
+  support::PrefaultForWrite(v.data() + v.size(), (v.capacity() - v.size()) * sizeof(T));
+}
+
 // Channel `channel` of the mesh; the first time a part touches it, it gets room for what the
 // plan expects.
 host::MapChannel& PlannedMap(MeshBuild& mb, int channel) {
   host::MapChannel& ch = mb.mesh->Map(channel);
   if (ch.tverts.capacity() == 0 && ch.tfaces.capacity() == 0) {
     const auto c = static_cast<std::size_t>(channel);
-    if (c < mb.plan.channelVerts.size()) ch.tverts.reserve(mb.plan.channelVerts[c]);
-    ch.tfaces.reserve(mb.plan.faces);
+    if (c < mb.plan.channelVerts.size()) ReserveFresh(ch.tverts, mb.plan.channelVerts[c]);
+    ReserveFresh(ch.tfaces, mb.plan.faces);
   }
   return ch;
 }
@@ -153,20 +163,27 @@ bool ReadVertices(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
   pb.vertCount = static_cast<uint32_t>(n);
   // Normals line up with the vertices even when an earlier part was cut short.
   m.explicitNormals.resize(m.verts.size());
+  const std::size_t first = m.verts.size();
+  m.verts.resize(first + n);
+  m.explicitNormals.resize(first + n);
+  host::Point3* verts = m.verts.data() + first;
+  host::Point3* normals = m.explicitNormals.data() + first;
   for (std::size_t i = 0; i < n; ++i) {
     const uint8_t* v = base + i * step;
-    m.verts.emplace_back(support::LoadF32(v), support::LoadF32(v + 4), support::LoadF32(v + 8));
-    m.explicitNormals.emplace_back(support::LoadF32(v + 12), support::LoadF32(v + 16),
-                                   support::LoadF32(v + 20));
+    verts[i] = {support::LoadF32(v), support::LoadF32(v + 4), support::LoadF32(v + 8)};
+    normals[i] = {support::LoadF32(v + 12), support::LoadF32(v + 16), support::LoadF32(v + 20)};
   }
   // Pairs the vertex records do not have room for are not read.
   const std::size_t available = (step - 24) / 8;
   for (std::size_t k = 0; k < pb.pairs.size() && k < available; ++k) {
     host::MapChannel& ch = PlannedMap(mb, pb.pairs[k].channel);
-    const std::size_t at = 24 + 8 * k;
+    const std::size_t at = ch.tverts.size();
+    ch.tverts.resize(at + n);
+    host::Point3* out = ch.tverts.data() + at;
+    const uint8_t* pairs = base + 24 + 8 * k;
     for (std::size_t i = 0; i < n; ++i) {
-      const uint8_t* v = base + i * step + at;
-      ch.tverts.emplace_back(support::LoadF32(v), 1.0f - support::LoadF32(v + 4), 0.0f);
+      const uint8_t* v = pairs + i * step;
+      out[i] = {support::LoadF32(v), 1.0f - support::LoadF32(v + 4), 0.0f};
     }
   }
   return true;
@@ -198,24 +215,33 @@ bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
   const uint16_t matId = static_cast<uint16_t>(pb.matIndex);
   const uint8_t* src = part->data() + 12;
   const std::size_t c0 = Corner(pb, 0), c1 = Corner(pb, 1), c2 = Corner(pb, 2);
+  const uint32_t vertCount = pb.vertCount, vertBase = pb.vertBase;
   bool reported = false;
+  // The arrays are sized first and filled through plain pointers: building each face on
+  // the way made the compiler pass it through memory, a stall per face.
+  m.faces.resize(faceBase + n);
+  m.normalFaces.resize(faceBase + n);
+  host::MeshFace* faces = m.faces.data() + faceBase;
+  std::array<uint32_t, 3>* normals = m.normalFaces.data() + faceBase;
   for (std::size_t i = 0; i < n; ++i) {
     const uint8_t* t = src + 12 * i;
-    std::array<uint32_t, 3> v{support::LoadU32(t + 4 * c0), support::LoadU32(t + 4 * c1),
-                              support::LoadU32(t + 4 * c2)};
-    for (uint32_t& idx : v) {
-      // An index past this part's vertices would point into another part or past the mesh.
-      if (idx >= pb.vertCount) {
+    uint32_t v[3] = {support::LoadU32(t + 4 * c0), support::LoadU32(t + 4 * c1),
+                     support::LoadU32(t + 4 * c2)};
+    if (v[0] >= vertCount || v[1] >= vertCount || v[2] >= vertCount) [[unlikely]] {
+      for (uint32_t& idx : v) {
+        // An index past this part's vertices would point into another part or past the mesh.
+        if (idx < vertCount) continue;
         if (!reported)
           LogFormat(support::LOG_ERROR, "ImportGobjBlock() : face index %u out of range, face %d\n", idx,
                     static_cast<int>(i));
         reported = true;
         idx = 0;
       }
-      idx += pb.vertBase;
     }
-    m.faces.push_back({.v = v, .smGroup = 0, .matId = matId, .edgeVis = 7});
-    m.normalFaces.push_back(v);
+    const std::array<uint32_t, 3> corners{v[0] + vertBase, v[1] + vertBase, v[2] + vertBase};
+    faces[i].v = corners;
+    faces[i].matId = matId;
+    normals[i] = corners;
   }
   for (std::size_t c = 0; c < pb.channels.size(); ++c) {
     host::MapChannel& ch = PlannedMap(mb, pb.channels[c]);
@@ -224,17 +250,19 @@ bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
     if (ch.tfaces.size() < faceBase) ch.tfaces.resize(faceBase, kCornerNumbers);
     const std::size_t base = pb.channelBase[c];
     const std::size_t tcount = ch.tverts.size();
+    const std::size_t at = ch.tfaces.size();
+    ch.tfaces.resize(at + n);
+    std::array<uint32_t, 3>* out = ch.tfaces.data() + at;
     for (std::size_t i = 0; i < n; ++i) {
       const uint8_t* t = src + 12 * i;
       const uint64_t v0 = base + support::LoadU32(t + 4 * c0), v1 = base + support::LoadU32(t + 4 * c1),
                      v2 = base + support::LoadU32(t + 4 * c2);
-      if (v0 >= tcount || v1 >= tcount || v2 >= tcount) {
+      if (v0 >= tcount || v1 >= tcount || v2 >= tcount) [[unlikely]] {
         LogFormat(kLogTree, "chn %d: v0 = %d;\tv1 = %d;\tv2 = %d\n", pb.channels[c], static_cast<int>(v0),
                   static_cast<int>(v1), static_cast<int>(v2));
-        ch.tfaces.push_back(kCornerNumbers);
+        out[i] = kCornerNumbers;
       } else {
-        ch.tfaces.push_back(
-            {static_cast<uint32_t>(v0), static_cast<uint32_t>(v1), static_cast<uint32_t>(v2)});
+        out[i] = {static_cast<uint32_t>(v0), static_cast<uint32_t>(v1), static_cast<uint32_t>(v2)};
       }
     }
   }
@@ -267,10 +295,10 @@ bool ImportGBlock(ImportContext& ctx, MeshBuild& mb) {
       mb.object.reset();
     } else {
       host::Mesh& m = *mb.mesh;
-      m.verts.reserve(m.verts.size() + mb.plan.verts);
-      m.explicitNormals.reserve(m.verts.size() + mb.plan.verts);
-      m.faces.reserve(m.faces.size() + mb.plan.faces);
-      m.normalFaces.reserve(m.faces.size() + mb.plan.faces);
+      ReserveFresh(m.verts, m.verts.size() + mb.plan.verts);
+      ReserveFresh(m.explicitNormals, m.verts.size() + mb.plan.verts);
+      ReserveFresh(m.faces, m.faces.size() + mb.plan.faces);
+      ReserveFresh(m.normalFaces, m.faces.size() + mb.plan.faces);
     }
   }
   // Without a mesh to add to, the part is skipped.
@@ -353,13 +381,14 @@ void FinishMesh(host::Mesh& m) {
   for (std::size_t c = 1; c < m.maps.size(); ++c) {
     host::MapChannel& ch = m.maps[c];
     if (ch.tverts.empty() && ch.tfaces.empty()) continue;
-    if (ch.tfaces.size() == faces) {
-      for (auto& tf : ch.tfaces)
-        for (std::size_t k = 0; k < 3; ++k)
-          if (tf[k] >= ch.tverts.size()) tf[k] = static_cast<uint32_t>(k);
-    } else {
-      ch.tfaces.resize(faces, kCornerNumbers);
-    }
+    // ReadFaces only writes map faces whose vertices exist or the placeholder 0, 1, 2,
+    // and map vertices are never taken away, so what is there stays valid; the rest of
+    // the faces get the placeholder, which three map vertices make valid.
+    assert(std::all_of(ch.tfaces.begin(), ch.tfaces.end(), [&](const auto& tf) {
+      return tf == kCornerNumbers ||
+             (tf[0] < ch.tverts.size() && tf[1] < ch.tverts.size() && tf[2] < ch.tverts.size());
+    }));
+    if (ch.tfaces.size() != faces) ch.tfaces.resize(faces, kCornerNumbers);
     if (ch.tverts.size() < 3) ch.tverts.resize(3);
   }
   m.BuildNormals();

@@ -86,13 +86,16 @@ class ImageBuilder {
   }
 
   void Transform(host::Point3 position = {}) {
-    buf.U32(kTransform);
-    buf.U32(kTransformSize);
-    buf.Point(position);
-    buf.Point({0, 0, 0});
-    buf.Point({1, 1, 1});
     host::Matrix3 m;
     m.SetTrans(position);
+    Transform(m);
+  }
+  void Transform(const host::Matrix3& m) {
+    buf.U32(kTransform);
+    buf.U32(kTransformSize);
+    buf.Point(m.GetTrans());
+    buf.Point({0, 0, 0});
+    buf.Point({1, 1, 1});
     buf.Matrix(m);
   }
   void UserProps(std::string_view text) {

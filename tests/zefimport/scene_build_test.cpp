@@ -1,6 +1,7 @@
 // Scene building: meshes with their materials, texture channels and instances, lights,
 // cameras, dummies and engine helpers, and the blocks the importer skips.
 #include <bit>
+#include <map>
 
 #include "import_fixture.h"
 #include "zef/material_records.h"
@@ -209,6 +210,58 @@ TEST_F(SceneBuildTest, AChannelMetFirstInALaterPartStaysAlignedWithItsFaces) {
   const host::MapChannel* ch = m->FindMap(1);
   ASSERT_EQ(ch->tfaces.size(), 2u);
   EXPECT_EQ(ch->tverts[ch->tfaces[1][0]], (Point3{0.25f, 0.25f, 0}));
+}
+
+// Face corners point into their own part's vertices, turned around on a mirrored node; a
+// corner past its part's vertices falls back to the part's first vertex (the mesh corner),
+// while its map face, which the file's index names as it is, gets the placeholder.
+TEST_F(SceneBuildTest, FaceCornersFollowTheirPartAndTheNodesHandedness) {
+  ZefFileBuilder f;
+  f.b.MatList({StdRecordBytes("bare"), StdRecordBytes("tex", 0x1, {{3, "d.tga"}})});
+  std::vector<Vertex> four = TriangleCorners({{0.5f, 0.5f}});
+  four.push_back(four[1]);
+  four[3].p[2] = 2;
+  for (const char* name : {"Plain", "Mirrored"}) {
+    uint32_t n = f.b.BeginNode(name);
+    if (std::string(name) == "Mirrored") f.b.Transform(host::Matrix3::Scale({-1, 1, 1}));
+    uint32_t g = f.b.BeginGObj();
+    f.b.GBlock(1, TriangleCorners({{0.25f, 0.75f}}));
+    f.b.GBlock(1, zef::VertexStride(1), zef::VertexFormat(1), ImageBuilder::VertexBytes(four),
+               {0, 1, 2, 1, 9, 3});
+    f.b.EndGObj(g, 2);
+    f.b.EndNode(n, 0);
+  }
+  ASSERT_EQ(Import(f.Finish(2)), 1);
+  using Corners = std::array<uint32_t, 3>;
+  const std::map<std::string, std::vector<Corners>> expected{{"Plain", {{0, 1, 2}, {3, 4, 5}, {4, 3, 6}}},
+                                                             {"Mirrored", {{2, 1, 0}, {5, 4, 3}, {6, 3, 4}}}};
+  for (const auto& [name, faces] : expected) {
+    SCOPED_TRACE(name);
+    host::Mesh* m = MeshOf(name);
+    ASSERT_NE(m, nullptr);
+    ASSERT_TRUE(m->IsValid());
+    ASSERT_EQ(m->NumFaces(), 3);
+    ASSERT_EQ(m->NumVerts(), 7);
+    EXPECT_EQ(m->verts[6], (Point3{1, 0, 2}));
+    const host::MapChannel* ch = m->FindMap(1);
+    ASSERT_NE(ch, nullptr);
+    for (std::size_t i = 0; i < 3; ++i) {
+      const host::MeshFace& face = m->faces[i];
+      EXPECT_EQ(face.v, faces[i]) << i;
+      EXPECT_EQ(m->normalFaces[i], faces[i]) << i;
+      EXPECT_EQ(face.matId, 1) << i;
+      EXPECT_EQ(face.smGroup, 0u) << i;
+      EXPECT_EQ(face.edgeVis, 7) << i;
+      EXPECT_EQ(ch->tfaces[i], (i < 2 ? faces[i] : Corners{0, 1, 2})) << i;
+    }
+    EXPECT_EQ(ch->tverts[4], (Point3{0.5f, 0.5f, 0}));
+  }
+  const std::string log = Log();
+  const std::string line = "ImportGobjBlock() : face index 9 out of range, face 1\n";
+  const std::size_t first = log.find(line);
+  ASSERT_NE(first, std::string::npos) << log;
+  EXPECT_NE(log.find(line, first + 1), std::string::npos) << "once per node";
+  EXPECT_NE(log.find("chn 1: v0 = 4;\tv1 = 12;\tv2 = 6\n"), std::string::npos) << log;
 }
 
 // The GObj's parts are counted before they are read, so that a mesh of a million faces is
