@@ -242,10 +242,10 @@ class ObjParser {
   bool Face(std::string_view rest) {
     Tokens tokens(rest);
     std::string_view corner;
-    std::array<std::array<uint32_t, 3>, 3> corners{};
+    std::array<std::array<uint32_t, 3>, 4> corners{};
     int n = 0;
     while (tokens.Next(corner)) {
-      if (n == 3) return Give("polygons");
+      if (n == 4) return Give("polygons of more than four corners");
       if (!Corner(corner, corners[static_cast<std::size_t>(n)]))
         return Give("a face corner of an unusual form");
       ++n;
@@ -253,9 +253,14 @@ class ObjParser {
     if (n < 3) return Give("points or lines");
     // Assimp's reader pairs a face's texture vertices and normals with its corners in order,
     // so a face whose corners differ in what they give shifts them onto the wrong corners.
-    for (const auto& c : corners)
+    for (int k = 0; k < n; ++k) {
+      const auto& c = corners[static_cast<std::size_t>(k)];
       if ((c[1] == kNone) != (corners[0][1] == kNone) || (c[2] == kNone) != (corners[0][2] == kNone))
         return Give("a face whose corners differ in form");
+    }
+    // Assimp splits a quad at the corner it finds concave; a clearly convex, flat one it
+    // splits from its first corner, and those are all this reader takes.
+    if (n == 4 && !ClearlyConvex(corners)) return Give("a quad that is not clearly convex and flat");
     if (object_ < 0) NewObject("defaultobject");
     Mesh& mesh = CurrentMesh();
     if (mesh.part < 0) {
@@ -264,12 +269,54 @@ class ObjParser {
       part_ = {};
       joiner_.emplace(part_.corners);
     }
-    for (const auto& c : corners) {
-      part_.triangles.push_back(joiner_->Add(c));
+    // The corners are numbered in the polygon's order, as Assimp numbers its vertices.
+    std::array<uint32_t, 4> id{};
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
+      const auto& c = corners[k];
+      id[k] = joiner_->Add(c);
       part_.uv = part_.uv || c[1] != kNone;
       part_.normals = part_.normals || c[2] != kNone;
     }
+    part_.triangles.insert(part_.triangles.end(), {id[0], id[1], id[2]});
+    if (n == 4) part_.triangles.insert(part_.triangles.end(), {id[0], id[2], id[3]});
     return true;
+  }
+
+  // Every corner turns the same way by a clear margin, seen along the quad's normal and in
+  // the coordinate plane most across it, and the quad is close to flat: then no projection
+  // Assimp may choose can make a corner look concave.
+  bool ClearlyConvex(const std::array<std::array<uint32_t, 3>, 4>& corners) const {
+    using V = std::array<double, 3>;
+    V p[4];
+    for (std::size_t k = 0; k < 4; ++k)
+      for (std::size_t a = 0; a < 3; ++a) p[k][a] = out_.positions_[corners[k][0]][a];
+    auto sub = [](const V& a, const V& b) { return V{a[0] - b[0], a[1] - b[1], a[2] - b[2]}; };
+    auto cross = [](const V& a, const V& b) {
+      return V{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
+    auto dot = [](const V& a, const V& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+    auto length = [&](const V& a) { return std::sqrt(dot(a, a)); };
+    const V normal = cross(sub(p[2], p[0]), sub(p[3], p[1]));
+    const double nl = length(normal);
+    if (!(nl > 0) || !std::isfinite(nl)) return false;
+    std::size_t axis = 0;
+    for (std::size_t a = 1; a < 3; ++a)
+      if (std::abs(normal[a]) > std::abs(normal[axis])) axis = a;
+    const std::size_t u = (axis + 1) % 3, w = (axis + 2) % 3;
+    constexpr double kMargin = 1e-3, kFlatness = 0.1;
+    double longest = 0;
+    for (std::size_t k = 0; k < 4; ++k) {
+      const V e1 = sub(p[k], p[(k + 3) % 4]), e2 = sub(p[(k + 1) % 4], p[k]);
+      const double scale = length(e1) * length(e2);
+      longest = std::max(longest, length(e1));
+      if (!(dot(cross(e1, e2), normal) > kMargin * scale * nl)) return false;
+      const double planar = e1[u] * e2[w] - e1[w] * e2[u];
+      if (!(planar * (normal[axis] > 0 ? 1 : -1) > kMargin * scale)) return false;
+    }
+    // The fourth corner's distance from the plane of the first three.
+    const V n012 = cross(sub(p[1], p[0]), sub(p[2], p[0]));
+    const double l012 = length(n012);
+    return l012 > 0 && std::abs(dot(sub(p[3], p[0]), n012)) / l012 <= kFlatness * longest;
   }
 
   // "v", "v/t", "v//n" or "v/t/n".

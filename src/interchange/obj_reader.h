@@ -8,10 +8,9 @@
 // node, one distinct (position, texture vertex, normal) combination per vertex instead of one
 // per corner. The converter joins equal values either way, so the host meshes are the same.
 //
-// The reader takes only what it reproduces exactly; anything else in a file (polygons,
-// points, lines, curves, vertex colours, statements it does not know, unusual number forms,
-// a missing material library, ...) makes it give up, and the file is read by Assimp as
-// before.
+// The reader takes only what it reproduces exactly; anything else in a file (polygons other
+// than clearly convex flat quads, points, lines, curves, vertex colours, statements it does not know, unusual
+// number forms, a missing material library, ...) makes it give up, and the file is read by Assimp as before.
 #pragma once
 
 #include <assimp/scene.h>
