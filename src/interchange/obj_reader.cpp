@@ -157,8 +157,11 @@ bool ParseObjFloat(std::string_view text, float& out) {
     bool negativeExponent = false;
     if (++i < text.size() && (text[i] == '-' || text[i] == '+')) negativeExponent = text[i++] == '-';
     int digits = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i, ++digits) exponent = exponent * 10 + (text[i] - '0');
-    if (digits == 0 || digits > 2 || exponent > kMaxExponent) return false;
+    for (; i < text.size() && IsDigit(text[i]); ++i, ++digits) {
+      if (digits == 2) return false;  // before the value can overflow
+      exponent = exponent * 10 + (text[i] - '0');
+    }
+    if (digits == 0 || exponent > kMaxExponent) return false;
     if (negativeExponent) exponent = -exponent;
   }
   if (i != text.size()) return false;

@@ -136,7 +136,8 @@ TEST(ObjReader, NumbersParseToAssimpsFloats) {
   EXPECT_TRUE(SameByBothRoutes(dir.File("numbers.obj")));
 
   float f = 0;
-  for (const char* refused : {".5", "1e", "nan", "0x10", "1.5f", "--1", "1234567890123456", "1e31", ""})
+  for (const char* refused : {".5", "1e", "nan", "0x10", "1.5f", "--1", "1234567890123456", "1e31",
+                              "1e-32345678901234", "1e100", ""})
     EXPECT_FALSE(ix::ParseObjFloat(refused, f)) << refused;
   ASSERT_TRUE(ix::ParseObjFloat("-0", f));
   EXPECT_TRUE(std::signbit(f));
