@@ -146,9 +146,12 @@ bool ParseObjFloat(std::string_view text, float& out) {
     whole = whole * 10 + static_cast<uint64_t>(text[i] - '0');
   if (wholeDigits == 0 || wholeDigits > kMaxDigits) return false;
   if (i < text.size() && text[i] == '.') {
-    for (++i; i < text.size() && IsDigit(text[i]); ++i, ++fractionDigits)
+    // Assimp's reader takes the first 15 digits of a fraction and passes over the others.
+    for (++i; i < text.size() && IsDigit(text[i]); ++i) {
+      if (fractionDigits == kMaxDigits) continue;
       fraction = fraction * 10 + static_cast<uint64_t>(text[i] - '0');
-    if (fractionDigits > kMaxDigits) return false;
+      ++fractionDigits;
+    }
   }
   int exponent = 0;
   bool hasExponent = false;

@@ -32,8 +32,8 @@ namespace vorlan::workbench::interchange {
 // Assimp's OBJ reader turns decimal text into floats its own way (integer and fraction parts
 // apart, the fraction in double, the exponent as a float power of ten), which is not always
 // the nearest float. This parses the forms whose result is known to equal it:
-// [+-]digits[.digits][(e|E)[+-]digits] with at most 15 digits on each side of the point and
-// an exponent within 30. False for anything else.
+// [+-]digits[.digits][(e|E)[+-]digits] with at most 15 digits before the point (it reads
+// the first 15 after it, as Assimp does) and an exponent within 30. False for anything else.
 bool ParseObjFloat(std::string_view text, float& out);
 // Up to `max` numbers separated by spaces, `count` of them read; false when there are more
 // or one is not a number ParseObjFloat takes.

@@ -113,21 +113,31 @@ TEST(ObjReader, NumbersParseToAssimpsFloats) {
   // Shapes Assimp rounds its own way (long fractions, exponents) beside plain ones.
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
-  std::uniform_int_distribution<int> scale(-8, 8), form(0, 5);
+  std::uniform_int_distribution<int> scale(-8, 8), form(0, 7);
   std::string obj;
   for (int i = 0; i < 3000; ++i) {
     obj += "v";
     for (int k = 0; k < 3; ++k) {
       const double x = unit(rng) * std::pow(10.0, scale(rng));
       char buf[64];
-      static const char* kForms[] = {"%.6f", "%.9g", "%.15f", "%e", "%.3E", "%.12f"};
+      static const char* kForms[] = {"%.6f", "%.9g", "%.17g", "%e", "%.3E", "%.12f", "%.20f", "%.16e"};
       std::snprintf(buf, sizeof buf, kForms[form(rng)], x);
       obj += " " + std::string(buf);
     }
     obj += "\n";
   }
+  // Numbers whose 16th fraction digit would round them to the next float: Assimp reads 15.
+  std::uniform_real_distribution<float> fraction(0.01f, 0.99f);
+  for (int i = 0; i < 300; ++i) {
+    const float f = fraction(rng);
+    char mid[64];
+    std::snprintf(mid, sizeof mid, "%.25f", (double(f) + double(std::nextafter(f, 1.0f))) / 2);
+    std::string t(mid, 2 + 15);
+    t += mid[2 + 15] == '9' ? "0" : "9";
+    obj += "v " + t + " " + t + " " + t + "\n";
+  }
   obj += "o numbers\n";
-  for (int i = 1; i + 2 <= 3000; i += 3)
+  for (int i = 1; i + 2 <= 3300; i += 3)
     obj += "f " + std::to_string(i) + " " + std::to_string(i + 1) + " " + std::to_string(i + 2) + "\n";
   TempDir dir;
   WriteText(dir.File("numbers.obj"), obj);
