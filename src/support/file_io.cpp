@@ -206,6 +206,25 @@ bool AtomicFileWriter::Write(std::span<const uint8_t> data) {
   return true;
 }
 
+bool AtomicFileWriter::WriteAt(uint64_t offset, std::span<const uint8_t> data) {
+  if (!Ok()) return false;
+  if (offset > written_ || data.size() > written_ - offset) {
+    error_ = "\"" + path_ + "\": write past the end of what was written";
+    return false;
+  }
+  std::size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error_ = Describe(path_, "write failed");
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 FileResult AtomicFileWriter::Commit() {
   if (!Ok()) return {false, error_};
   int fd = fd_;

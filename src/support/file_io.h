@@ -41,6 +41,8 @@ class AtomicFileWriter {
   const std::string& Error() const { return error_; }
   uint64_t Written() const { return written_; }
   bool Write(std::span<const uint8_t> data);
+  // Overwrites bytes already written (a size known only once what follows is written).
+  bool WriteAt(uint64_t offset, std::span<const uint8_t> data);
   // Flushes, closes and renames into place.
   FileResult Commit();
 

@@ -53,56 +53,6 @@ uint64_t HashBytes(const uint8_t* p, std::size_t n) {
   return Mix(h);
 }
 
-// Open-addressing set of kept vertices. Slots hold kept index + 1 (0 = empty); the kept
-// vertices' bytes live in the output, so a probe compares against what is already written.
-class WeldTable {
- public:
-  explicit WeldTable(std::size_t expected) {
-    std::size_t cap = 64;
-    while (cap < expected * 2) cap <<= 1;
-    slots_.assign(cap, 0);
-  }
-
-  // Index of the kept vertex equal to `v`, or appends `v` to `kept` and returns the new index.
-  uint32_t FindOrAdd(const uint8_t* v, uint32_t stride, std::vector<uint8_t>& out, std::size_t keptStart) {
-    uint64_t h = HashBytes(v, stride);
-    uint32_t tag = static_cast<uint32_t>(h >> 32);
-    std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = static_cast<std::size_t>(h) & mask;; i = (i + 1) & mask) {
-      uint32_t slot = slots_[i];
-      if (slot == 0) {
-        uint32_t index = static_cast<uint32_t>(tags_.size());
-        out.insert(out.end(), v, v + stride);
-        tags_.push_back(tag);
-        slots_[i] = index + 1;
-        if (tags_.size() * 2 > slots_.size()) Grow(out, keptStart, stride);
-        return index;
-      }
-      uint32_t index = slot - 1;
-      if (tags_[index] == tag &&
-          (stride == 0 || std::memcmp(out.data() + keptStart + std::size_t{index} * stride, v, stride) == 0))
-        return index;
-    }
-  }
-
-  uint32_t Kept() const { return static_cast<uint32_t>(tags_.size()); }
-
- private:
-  void Grow(const std::vector<uint8_t>& out, std::size_t keptStart, uint32_t stride) {
-    slots_.assign(slots_.size() * 2, 0);
-    std::size_t mask = slots_.size() - 1;
-    for (uint32_t index = 0; index < tags_.size(); ++index) {
-      uint64_t h = HashBytes(out.data() + keptStart + std::size_t{index} * stride, stride);
-      std::size_t i = static_cast<std::size_t>(h) & mask;
-      while (slots_[i] != 0) i = (i + 1) & mask;
-      slots_[i] = index + 1;
-    }
-  }
-
-  std::vector<uint32_t> slots_;
-  std::vector<uint32_t> tags_;  // high hash bits per kept vertex: most mismatches end here
-};
-
 // ---- The walk over the image --------------------------------------------------------------------
 
 struct Head {
@@ -110,13 +60,17 @@ struct Head {
   uint32_t size = 0;
 };
 
+// Writes the file into `out`, or, with a sink, into `out` a piece at a time that is handed to
+// the sink whenever it has grown past kFlushPiece, between blocks. Positions are the file's.
 class Flusher {
  public:
-  Flusher(std::span<const uint8_t> image, std::vector<uint8_t>& out, ExportProgress* progress)
-      : image_(image), out_(out), progress_(progress), bar2Max_(ClampInt(image.size())) {}
+  Flusher(std::span<const uint8_t> image, std::vector<uint8_t>& out, ExportProgress* progress,
+          FlushSink* sink = nullptr)
+      : image_(image), out_(out), progress_(progress), sink_(sink), bar2Max_(ClampInt(image.size())) {}
 
   bool Run();
   const std::string& Error() const { return error_; }
+  bool SinkFailed() const { return sinkFailed_; }
 
  private:
   // The end of the image reads as the zero head that ends every walk.
@@ -133,12 +87,44 @@ class Flusher {
   bool WriteNode(uint64_t& at, int depth, uint32_t& shrinkage);
   bool WriteGObj(uint64_t& at, uint32_t& shrinkage);
 
+  uint64_t Position() const { return base_ + out_.size(); }
+  void PatchU32(uint64_t at, uint32_t v);
+  // Hands the pending bytes to the sink once they are many enough (all of them with `all`).
+  bool Spill(bool all = false);
+
   std::span<const uint8_t> image_;
   std::vector<uint8_t>& out_;
   ExportProgress* progress_;
+  FlushSink* sink_;
+  uint64_t base_ = 0;  // bytes already handed to the sink
+  bool sinkFailed_ = false;
   int bar2Max_;
   std::string error_;
 };
+
+void Flusher::PatchU32(uint64_t at, uint32_t v) {
+  uint8_t bytes[4];
+  ByteWriter::StoreU32(bytes, v);
+  if (at >= base_) {
+    std::memcpy(out_.data() + (at - base_), bytes, 4);
+    return;
+  }
+  // A size field in a piece the sink already took; one cut by the piece boundary goes in two.
+  const std::size_t before = static_cast<std::size_t>(std::min<uint64_t>(4, base_ - at));
+  if (!sink_->Patch(at, std::span<const uint8_t>(bytes, before))) sinkFailed_ = true;
+  std::memcpy(out_.data(), bytes + before, 4 - before);
+}
+
+bool Flusher::Spill(bool all) {
+  if (!sink_ || out_.empty() || (!all && out_.size() < kFlushPiece)) return true;
+  if (sinkFailed_ || !sink_->Write(out_)) {
+    sinkFailed_ = true;
+    return Fail(Position(), "the file could not be written");
+  }
+  base_ += out_.size();
+  out_.clear();
+  return true;
+}
 
 bool Flusher::Run() {
   if (progress_) {
@@ -149,7 +135,7 @@ bool Flusher::Run() {
       LoadU32(image_.data() + 4) != kVersion0100)
     return Fail(0, "the scene image does not start with a ZEF 0100 header");
   // Welding only shrinks, so the file never needs more than the image.
-  out_.reserve(image_.size());
+  out_.reserve(sink_ ? std::min<std::size_t>(image_.size(), 2 * kFlushPiece) : image_.size());
   out_.insert(out_.end(), image_.begin(), image_.begin() + kHeaderSize);
 
   uint64_t at = kHeaderSize;
@@ -159,16 +145,17 @@ bool Flusher::Run() {
   head = HeadAt(at);
   if (head.id != kNode) return Fail(at, "no root node after the header");
   const uint64_t rootAt = at;
-  const uint64_t rootStart = out_.size();
+  const uint64_t rootStart = Position();
   const uint32_t rootSize = head.size;
   uint32_t shrinkage = 0;
   if (!WriteNode(at, 0, shrinkage)) return false;
   // Every block of the scene lies inside the root node, so the root's corrected size must be
   // exactly what was written; anything else means the walk lost or invented blocks.
-  if (out_.size() - rootStart != uint64_t{rootSize} - shrinkage)
+  if (Position() - rootStart != uint64_t{rootSize} - shrinkage)
     return Fail(rootAt,
                 "the root node's size " + std::to_string(rootSize) + " does not match the blocks inside it");
-  return true;
+  if (!Spill(true)) return false;
+  return !sinkFailed_ || Fail(rootAt, "the file could not be written");
 }
 
 bool Flusher::CopyBlock(uint64_t& at, const Head& head) {
@@ -178,7 +165,7 @@ bool Flusher::CopyBlock(uint64_t& at, const Head& head) {
     return Fail(at, "block of size " + std::to_string(head.size) + " runs past the image");
   out_.insert(out_.end(), image_.begin() + at, image_.begin() + at + head.size);
   at += head.size;
-  return true;
+  return Spill();
 }
 
 bool Flusher::WriteNode(uint64_t& at, int depth, uint32_t& shrinkage) {
@@ -192,9 +179,10 @@ bool Flusher::WriteNode(uint64_t& at, int depth, uint32_t& shrinkage) {
   if (!Fits(at, headLength)) return Fail(at, "node name runs past the image");
   if (size < headLength) return Fail(at, "node size " + std::to_string(size) + " is smaller than its head");
 
-  const std::size_t sizeField = out_.size() + 4;
+  const uint64_t sizeField = Position() + 4;
   out_.insert(out_.end(), image_.begin() + at, image_.begin() + at + headLength);
   at += headLength;
+  if (!Spill()) return false;
 
   uint32_t children = 0;
   bool end = false;
@@ -248,7 +236,7 @@ bool Flusher::WriteNode(uint64_t& at, int depth, uint32_t& shrinkage) {
     }
   }
   if (shrinkage > size) return Fail(start, "welding removed more than the node's size");
-  ByteWriter::StoreU32(out_.data() + sizeField, size - shrinkage);
+  PatchU32(sizeField, size - shrinkage);
   return true;
 }
 
@@ -260,7 +248,7 @@ bool Flusher::WriteGObj(uint64_t& at, uint32_t& shrinkage) {
   if (size < kGObjHeadSize)
     return Fail(at, "GObj size " + std::to_string(size) + " is smaller than its head");
 
-  const std::size_t headField = out_.size();
+  const uint64_t headField = Position();
   out_.insert(out_.end(), image_.begin() + at, image_.begin() + at + kGObjHeadSize);
   at += kGObjHeadSize;
 
@@ -288,6 +276,7 @@ bool Flusher::WriteGObj(uint64_t& at, uint32_t& shrinkage) {
           if (!WeldGBlock(mesh, out_, weldShrinkage, progress_, bar2Max_))
             return Fail(at, "no memory to weld the GBlock");
           shrinkage += weldShrinkage;
+          if (!Spill()) return false;
           break;
         }
       }
@@ -303,12 +292,53 @@ bool Flusher::WriteGObj(uint64_t& at, uint32_t& shrinkage) {
     }
   }
   if (shrinkage > size) return Fail(start, "welding removed more than the GObj's size");
-  ByteWriter::StoreU32(out_.data() + headField + 4, size - shrinkage);
-  if (dropped != 0) ByteWriter::StoreU32(out_.data() + headField + 8, written - dropped);
+  PatchU32(headField + 4, size - shrinkage);
+  if (dropped != 0) PatchU32(headField + 8, written - dropped);
   return true;
 }
 
 }  // namespace
+
+VertexWelder::VertexWelder(std::vector<uint8_t>& out, uint32_t stride, std::size_t expected)
+    : out_(out), keptStart_(out.size()), stride_(stride) {
+  std::size_t cap = 64;
+  while (cap < expected * 2) cap <<= 1;
+  slots_.assign(cap, 0);
+}
+
+uint32_t VertexWelder::Add(const uint8_t* record) {
+  const uint64_t h = HashBytes(record, stride_);
+  const uint32_t tag = static_cast<uint32_t>(h >> 32);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = static_cast<std::size_t>(h) & mask;; i = (i + 1) & mask) {
+    const uint32_t slot = slots_[i];
+    if (slot == 0) {
+      const uint32_t index = static_cast<uint32_t>(tags_.size());
+      out_.insert(out_.end(), record, record + stride_);
+      tags_.push_back(tag);
+      slots_[i] = index + 1;
+      if (tags_.size() * 2 > slots_.size()) Grow();
+      return index;
+    }
+    const uint32_t index = slot - 1;
+    // The kept records are compared where they lie in `out`, which may have moved since.
+    if (tags_[index] == tag &&
+        (stride_ == 0 ||
+         std::memcmp(out_.data() + keptStart_ + std::size_t{index} * stride_, record, stride_) == 0))
+      return index;
+  }
+}
+
+void VertexWelder::Grow() {
+  slots_.assign(slots_.size() * 2, 0);
+  const std::size_t mask = slots_.size() - 1;
+  for (uint32_t index = 0; index < tags_.size(); ++index) {
+    const uint64_t h = HashBytes(out_.data() + keptStart_ + std::size_t{index} * stride_, stride_);
+    std::size_t i = static_cast<std::size_t>(h) & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = index + 1;
+  }
+}
 
 GBlockShape ReadGBlockMesh(std::span<const uint8_t> gblock, GBlockMesh& mesh, std::string* error) {
   auto malformed = [&](std::string why) {
@@ -375,17 +405,15 @@ bool WeldGBlock(const GBlockMesh& mesh, std::vector<uint8_t>& out, uint32_t& shr
     w.U32(0);
     w.U32(mesh.stride);
     w.U32(mesh.format);
-    const std::size_t keptStart = out.size();
 
     std::vector<uint32_t> remap(corners);
     // Sized for the common case; it grows when a block has more distinct corners.
-    WeldTable table(std::min<std::size_t>(maxKept, std::size_t{1} << 16));
+    VertexWelder table(out, mesh.stride, std::min<std::size_t>(maxKept, std::size_t{1} << 16));
     for (uint32_t f = 0; f < mesh.faceCount; ++f) {
       for (int k = 0; k < 3; ++k) {
         std::size_t corner = std::size_t{f} * 3 + static_cast<std::size_t>(k);
         uint32_t index = LoadU32(mesh.faces.data() + 4 * corner);
-        remap[corner] = table.FindOrAdd(mesh.vertices.data() + std::size_t{index} * mesh.stride, mesh.stride,
-                                        out, keptStart);
+        remap[corner] = table.Add(mesh.vertices.data() + std::size_t{index} * mesh.stride);
       }
       if (progress && ((f + 1) % kWeldProgressInterval == 0 || f + 1 == mesh.faceCount))
         progress->SetBar2(-1, bar2Max, ClampInt(uint64_t{table.Kept()} * mesh.stride));
@@ -416,6 +444,24 @@ bool FlushSceneBuffer(std::span<const uint8_t> image, std::vector<uint8_t>& out,
     Flusher flusher(image, out, progress);
     if (flusher.Run()) return true;
     SetError(error, flusher.Error());
+    return false;
+  } catch (const std::bad_alloc&) {
+    SetError(error, "not enough memory to write the file");
+    return false;
+  }
+}
+
+}  // namespace vorlan::zef
+
+namespace vorlan::zef {
+
+bool FlushSceneBuffer(std::span<const uint8_t> image, FlushSink& sink, ExportProgress* progress,
+                      std::string* error) {
+  try {
+    std::vector<uint8_t> pending;
+    Flusher flusher(image, pending, progress, &sink);
+    if (flusher.Run()) return true;
+    SetError(error, flusher.SinkFailed() ? "the file could not be written" : flusher.Error());
     return false;
   } catch (const std::bad_alloc&) {
     SetError(error, "not enough memory to write the file");

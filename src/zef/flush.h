@@ -33,6 +33,24 @@ namespace vorlan::zef {
 bool FlushSceneBuffer(std::span<const uint8_t> image, std::vector<uint8_t>& out, ExportProgress* progress,
                       std::string* error);
 
+// Where a flush can put the file bytes as they are produced, so that the file is never held
+// whole beside the image: pieces in order, and later corrections of size fields inside
+// pieces already taken. A false return stops the flush (the sink keeps its own error).
+class FlushSink {
+ public:
+  virtual ~FlushSink() = default;
+  virtual bool Write(std::span<const uint8_t> bytes) = 0;
+  virtual bool Patch(uint64_t at, std::span<const uint8_t> bytes) = 0;
+};
+
+// The same bytes as above, handed to `sink` in pieces of about kFlushPiece bytes (a welded
+// GBlock may make one piece larger). On false the sink holds an unusable partial file; when
+// the sink refused a piece, `error` says only that the file could not be written.
+bool FlushSceneBuffer(std::span<const uint8_t> image, FlushSink& sink, ExportProgress* progress,
+                      std::string* error);
+
+inline constexpr std::size_t kFlushPiece = std::size_t{1} << 20;
+
 inline constexpr int kMaxNodeDepth = host::kMaxNodeDepth;
 // Triangles between two progress reports while welding; the last triangle always reports.
 inline constexpr uint32_t kWeldProgressInterval = 4096;
@@ -67,5 +85,27 @@ GBlockShape ReadGBlockMesh(std::span<const uint8_t> gblock, GBlockMesh& mesh, st
 // maximum `bar2Max`. Returns false only when memory for the weld cannot be had.
 bool WeldGBlock(const GBlockMesh& mesh, std::vector<uint8_t>& out, uint32_t& shrinkage,
                 ExportProgress* progress, int bar2Max);
+
+// The weld of WeldGBlock one record at a time, for writers that weld a part while they build
+// it instead of holding its unwelded corners: records equal in all `stride` bytes get one
+// index, kept records are appended to `out` (from its end at construction) in order of first
+// use. Welding the result again changes nothing. May throw std::bad_alloc.
+class VertexWelder {
+ public:
+  // `expected`: distinct records likely to come (the table grows past it).
+  VertexWelder(std::vector<uint8_t>& out, uint32_t stride, std::size_t expected);
+  // The index of the kept record equal to `record`; `record` must not point into `out`.
+  uint32_t Add(const uint8_t* record);
+  uint32_t Kept() const { return static_cast<uint32_t>(tags_.size()); }
+
+ private:
+  void Grow();
+
+  std::vector<uint8_t>& out_;
+  std::size_t keptStart_;
+  uint32_t stride_;
+  std::vector<uint32_t> slots_;  // kept index + 1, 0 = empty
+  std::vector<uint32_t> tags_;   // high hash bits per kept record: most mismatches end here
+};
 
 }  // namespace vorlan::zef

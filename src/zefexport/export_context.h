@@ -56,6 +56,10 @@ struct ExportContext {
   uint32_t triangleTotal = 0;
   uint32_t nodeCounter = 0;
   bool shapeWarningShown = false;
+  // Mesh parts are welded as they are written (as the flush to the file would weld them), so
+  // the image does not hold three vertices per triangle. Parts of nodes that whole-scene
+  // smoothing takes part in stay unwelded: it merges normals vertex by vertex.
+  bool weldParts = false;
 
   void Step(const char* node, const char* operation, int barPos = -1) {
     if (progress) progress->SetStep(node, operation, barPos);

@@ -59,6 +59,13 @@ void WriteInfo(ExportContext& ctx, const std::string& user, const std::string& c
   b.CString(c);
 }
 
+struct FileSink : zef::FlushSink {
+  explicit FileSink(support::AtomicFileWriter& w) : writer(w) {}
+  bool Write(std::span<const uint8_t> bytes) override { return writer.Write(bytes); }
+  bool Patch(uint64_t at, std::span<const uint8_t> bytes) override { return writer.WriteAt(at, bytes); }
+  support::AtomicFileWriter& writer;
+};
+
 // Everything the exporter leaves on the scene for one export is removed here, on every
 // exit path after the pre-pass.
 struct MarkCleanup {
@@ -141,6 +148,7 @@ int ZefExporter::Export(const std::string& fileName, host::Interface& ip, bool s
 
   zef::SceneBuffer buffer;
   ExportContext ctx{.ip = ip, .buffer = buffer, .options = options_};
+  ctx.weldParts = weldWhileBuilding_;
   MarkCleanup cleanup{ctx};
 
   uint32_t nodeCount = PrePass(ctx, *root);
@@ -184,12 +192,16 @@ int ZefExporter::Export(const std::string& fileName, host::Interface& ip, bool s
         [&](const char* node, const char* operation) { ctx.Step(node, operation, -1); });
   }
 
-  std::vector<uint8_t> file;
+  // The file goes to disk as it is welded, never whole in memory beside the image.
+  support::AtomicFileWriter writer(path);
+  if (!writer.Ok()) return error("Cannot write the export file " + writer.Error());
+  FileSink sink{writer};
   std::string flushError;
-  if (!zef::FlushSceneBuffer(buffer.Image(), file, &progress, &flushError))
+  if (!zef::FlushSceneBuffer(buffer.Image(), sink, &progress, &flushError)) {
+    if (!writer.Ok()) return error("Cannot write the export file " + writer.Error());
     return error("The export of \"" + path + "\" failed: " + flushError);
-  if (auto written = support::WriteFileAtomic(path, file); !written)
-    return error("Cannot write the export file " + written.error);
+  }
+  if (auto written = writer.Commit(); !written) return error("Cannot write the export file " + written.error);
 
   SaveConfig(cfg, options_);
   progress.Close();

@@ -19,6 +19,10 @@ class ZefExporter : public host::TabledFormatPlugin<host::SceneExport, ZefExport
   int DoExport(const char* name, host::Interface& ip, bool suppressPrompts, uint32_t options) override;
 
   const ExportOptions& Options() const { return options_; }
+  // On (the default), mesh parts are welded as they are built, so the image in memory holds
+  // each distinct vertex once instead of three per triangle; off, every corner stays in the
+  // image until the file is written. The file is the same either way.
+  void SetWeldWhileBuilding(bool on) { weldWhileBuilding_ = on; }
 
  private:
   int Export(const std::string& name, host::Interface& ip, bool suppressPrompts, uint32_t options);
@@ -27,6 +31,7 @@ class ZefExporter : public host::TabledFormatPlugin<host::SceneExport, ZefExport
   std::string userText_;
   std::string comment_;
   bool hasComment_ = false;
+  bool weldWhileBuilding_ = true;
 };
 
 }  // namespace vorlan::zefexport

@@ -8,9 +8,11 @@
 #include <string>
 #include <unordered_map>
 
+#include "geometry/scene_smoothing.h"
 #include "host/ids.h"
 #include "host/mesh.h"
 #include "support/bytes.h"
+#include "zef/flush.h"
 #include "zefexport/mesh_export_channels.h"
 
 namespace vorlan::zefexport {
@@ -236,14 +238,51 @@ uint32_t WriteUserPropsBlock(zef::SceneBuffer& buffer, const std::string& text) 
 
 namespace {
 
+// The vertex record of one corner at `w`: position moved by -offset, normal and the corner's
+// pairs, padded with zeros to `pairs` (a material sharing this record but not its channels).
+// Returns the end of the record.
+uint8_t* PutCorner(uint8_t* w, const FaceList& faces, std::size_t corner, uint32_t pairs,
+                   host::Point3 offset) {
+  auto put = [&w](float v) {
+    support::ByteWriter::StoreU32(w, std::bit_cast<uint32_t>(v));
+    w += 4;
+  };
+  const host::Point3 p = faces.positions[corner] - offset;
+  const host::Point3 n = faces.normals[corner];
+  put(p.x), put(p.y), put(p.z), put(n.x), put(n.y), put(n.z);
+  for (float f : faces.CornerUVs(corner)) put(f);
+  for (uint32_t i = faces.triangles[corner / 3].pairCount; i < pairs; ++i) put(0.0f), put(0.0f);
+  return w;
+}
+
 // Writes the GBlock of the triangles `tris` (indices into `faces`), all of MatList index
-// `matIndex`, with their corners in order and moved by -offset.
+// `matIndex`, with their corners in order and moved by -offset. With `weld` the corners are
+// welded on the way, giving the bytes the flush to the file would make of the unwelded block.
 void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const uint32_t> tris,
-                 int32_t matIndex, host::Point3 offset) {
+                 int32_t matIndex, host::Point3 offset, bool weld) {
   uint32_t pairs = 0;
   for (uint32_t t : tris) pairs = std::max(pairs, faces.triangles[t].pairCount);
   const uint64_t stride = 24 + 8 * uint64_t(pairs);
-  const uint64_t count = 3 * uint64_t(tris.size());
+  const uint64_t corners = 3 * uint64_t(tris.size());
+
+  // Vertices go through a small staging area, or, welded, into the kept records.
+  constexpr std::size_t kChunkTriangles = 2048;
+  std::vector<uint8_t> staging(kChunkTriangles * 3 * std::max<std::size_t>(stride, 12));
+  std::vector<uint8_t> kept;
+  std::vector<uint32_t> remap;
+  uint64_t count = corners;
+  if (weld) {
+    remap.resize(corners);
+    zef::VertexWelder welder(kept, static_cast<uint32_t>(stride), std::min<std::size_t>(corners, 1 << 16));
+    std::size_t c = 0;
+    for (uint32_t t : tris)
+      for (std::size_t k = 0; k < 3; ++k, ++c) {
+        PutCorner(staging.data(), faces, 3 * std::size_t(t) + k, pairs, offset);
+        remap[c] = welder.Add(staging.data());
+      }
+    count = welder.Kept();
+  }
+
   const uint64_t vertsSize = 20 + count * stride;
   const uint64_t facesSize = 12 + 12 * uint64_t(tris.size());
   // Sizes past 32 bits never reach the file: the buffer refuses the image long before.
@@ -256,40 +295,30 @@ void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const u
   buf.U32(static_cast<uint32_t>(count));
   buf.U32(static_cast<uint32_t>(stride));
   buf.U32(kVertexFormatPosNormal | (pairs << 8));
-  // Vertices go through a small staging area; a corner with fewer pairs than the block's
-  // stride (a material sharing this record but not its channels) is padded with zeros.
-  constexpr std::size_t kChunkTriangles = 2048;
-  std::vector<uint8_t> staging(kChunkTriangles * 3 * std::max<std::size_t>(stride, 12));
   uint8_t* w = staging.data();
-  auto put = [&w](float v) {
-    support::ByteWriter::StoreU32(w, std::bit_cast<uint32_t>(v));
-    w += 4;
-  };
   auto flush = [&] {
     buf.Bytes(staging.data(), static_cast<std::size_t>(w - staging.data()));
     w = staging.data();
   };
   std::size_t inChunk = 0;
-  for (uint32_t t : tris) {
-    const FaceList::Triangle& tri = faces.triangles[t];
-    for (std::size_t k = 0; k < 3; ++k) {
-      const std::size_t corner = 3 * std::size_t(t) + k;
-      const host::Point3 p = faces.positions[corner] - offset;
-      const host::Point3 n = faces.normals[corner];
-      put(p.x), put(p.y), put(p.z), put(n.x), put(n.y), put(n.z);
-      for (float f : faces.CornerUVs(corner)) put(f);
-      for (uint32_t i = tri.pairCount; i < pairs; ++i) put(0.0f), put(0.0f);
+  if (weld) {
+    buf.Bytes(kept.data(), kept.size());
+    std::vector<uint8_t>().swap(kept);
+  } else {
+    for (uint32_t t : tris) {
+      for (std::size_t k = 0; k < 3; ++k) w = PutCorner(w, faces, 3 * std::size_t(t) + k, pairs, offset);
+      if (++inChunk == kChunkTriangles) flush(), inChunk = 0;
     }
-    if (++inChunk == kChunkTriangles) flush(), inChunk = 0;
+    flush();
   }
-  flush();
 
   buf.U32(kFacesId);
   buf.U32(static_cast<uint32_t>(facesSize));
   buf.U32(static_cast<uint32_t>(tris.size()));
   inChunk = 0;
   for (uint32_t i = 0; i < tris.size(); ++i) {
-    for (uint32_t k = 0; k < 3; ++k, w += 4) support::ByteWriter::StoreU32(w, 3 * i + k);
+    for (uint32_t k = 0; k < 3; ++k, w += 4)
+      support::ByteWriter::StoreU32(w, weld ? remap[3 * std::size_t(i) + k] : 3 * i + k);
     if (++inChunk == kChunkTriangles) flush(), inChunk = 0;
   }
   flush();
@@ -298,7 +327,7 @@ void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const u
 // One GBlock per MatList index in order of first use; each part's triangles in their own
 // order. Returns the number of GBlocks and adds their triangles to `triangles`.
 uint32_t WriteParts(zef::SceneBuffer& buf, const host::Node& node, const FaceList& faces, host::Point3 offset,
-                    uint32_t& triangles) {
+                    bool weld, uint32_t& triangles) {
   const uint32_t numTris = static_cast<uint32_t>(faces.NumTriangles());
   std::vector<int32_t> partIndex;
   std::vector<uint32_t> partOf(numTris), partCount;
@@ -326,10 +355,19 @@ uint32_t WriteParts(zef::SceneBuffer& buf, const host::Node& node, const FaceLis
 
   for (std::size_t p = 0; p < partIndex.size(); ++p) {
     WriteGBlock(buf, faces, std::span<const uint32_t>(sorted).subspan(first[p], partCount[p]), partIndex[p],
-                offset);
+                offset, weld);
     triangles += partCount[p];
   }
   return static_cast<uint32_t>(partIndex.size());
+}
+
+// Whole-scene smoothing reads the vertices of nodes with a SMOOTH= entry one by one, and a
+// welded vertex would count once where its corners counted each.
+bool WeldsParts(const ExportContext& ctx, const host::Node& node) {
+  if (!ctx.weldParts) return false;
+  if (!ctx.options.smoothWholeScene) return true;
+  const std::string& text = node.GetUserPropBuffer();
+  return !geometry::ParseSmoothInfo(std::string_view(text.data(), std::strlen(text.c_str()))).HasEntry();
 }
 
 }  // namespace
@@ -357,7 +395,7 @@ uint32_t BuildGObj(ExportContext& ctx, const host::Node& node, const FaceList& f
   uint32_t blocks = 0, triangles = 0;
   if (!repeat) {
     try {
-      blocks = WriteParts(buf, node, faces, offset, triangles);
+      blocks = WriteParts(buf, node, faces, offset, WeldsParts(ctx, node), triangles);
     } catch (const std::bad_alloc&) {
       // Nothing of the object stays behind: a later user of a shared object carries it instead.
       buf.SetOffset(start);

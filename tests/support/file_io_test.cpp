@@ -60,6 +60,32 @@ TEST_F(FileIoTest, ReplacesTheTargetAndLeavesNothingElse) {
   EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
 }
 
+TEST_F(FileIoTest, APieceWriterCorrectsBytesItWroteButNoneBeyond) {
+  const std::string target = dir + "/out.bin";
+  {
+    AtomicFileWriter w(target);
+    const std::string head = "size=????;", body = "payload";
+    ASSERT_TRUE(w.Write({reinterpret_cast<const uint8_t*>(head.data()), head.size()}));
+    ASSERT_TRUE(w.Write({reinterpret_cast<const uint8_t*>(body.data()), body.size()}));
+    const std::string size = "0017";
+    EXPECT_TRUE(w.WriteAt(5, {reinterpret_cast<const uint8_t*>(size.data()), size.size()}));
+    EXPECT_EQ(w.Written(), 17u);
+    ASSERT_TRUE(w.Commit());
+  }
+  EXPECT_EQ(Read(target), "size=0017;payload");
+
+  {
+    AtomicFileWriter w(target);
+    const uint8_t two[2] = {'x', 'y'};
+    ASSERT_TRUE(w.Write({two, 1}));
+    EXPECT_FALSE(w.WriteAt(0, two));  // one byte past what was written
+    EXPECT_FALSE(w.Ok());
+    EXPECT_FALSE(w.Commit());
+  }
+  EXPECT_EQ(Read(target), "size=0017;payload") << "a failed writer leaves the previous file";
+  EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
+}
+
 TEST_F(FileIoTest, RemovesTemporariesOfDeadWritersOnly) {
   const std::string target = dir + "/scene.zef";
   const std::string dead = "scene.zef.tmp" + std::to_string(DeadPid()) + "_3";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "support/bytes.h"
@@ -482,6 +483,130 @@ TEST(FlushBroken, EveryPrefixAndRandomDamageEndsCleanly) {
       damaged[at] = static_cast<uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
     }
     FlushSceneBuffer(damaged, out, nullptr, nullptr);
+  }
+}
+
+// ---- Pieces handed to a sink --------------------------------------------------------------------
+
+// Takes the pieces into one vector; refuses the piece numbered `failAt` (counting from 0).
+struct RecordingSink : FlushSink {
+  bool Write(std::span<const uint8_t> bytes) override {
+    if (pieces++ == failAt) return false;
+    largest = std::max(largest, bytes.size());
+    file.insert(file.end(), bytes.begin(), bytes.end());
+    return true;
+  }
+  bool Patch(uint64_t at, std::span<const uint8_t> bytes) override {
+    EXPECT_LE(at + bytes.size(), file.size()) << "a patch may only touch bytes already taken";
+    if (at + bytes.size() > file.size()) return false;
+    std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(at));
+    ++patches;
+    return true;
+  }
+  std::vector<uint8_t> file;
+  std::size_t pieces = 0, patches = 0, largest = 0, failAt = SIZE_MAX;
+};
+
+// Several megabytes: nested nodes whose welded GBlocks are each a good part of a piece, so
+// that the size fields of open nodes lie in pieces the sink took long before.
+ImageBuilder LargeScene(std::mt19937& rng) {
+  uint32_t root = 0;
+  ImageBuilder b = StartScene(root);
+  std::uniform_int_distribution<int> pick(0, 4000);
+  uint32_t outer = b.BeginNode("outer");
+  for (int n = 0; n < 6; ++n) {
+    uint32_t node = b.BeginNode("part" + std::to_string(n));
+    uint32_t gobj = b.BeginGObj();
+    b.Transform();
+    b.UserProps("p");
+    for (int g = 0; g < 2; ++g) {
+      std::vector<Vertex> corners;
+      for (int i = 0; i < 3 * 12000; ++i) corners.push_back(V(float(pick(rng)), float(n), float(g)));
+      b.GBlock(static_cast<uint32_t>(g), corners);
+    }
+    b.EndGObj(gobj, 2);
+    b.EndNode(node, 0);
+  }
+  b.EndNode(outer, 6);
+  b.EndNode(root, 1);
+  return b;
+}
+
+TEST(FlushSink, PiecesAndLatePatchesMakeTheSameFile) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 2; ++round) {
+    ImageBuilder b = round == 0 ? LargeScene(rng) : SmallScene();
+    const std::vector<uint8_t> whole = Flush(b);
+    RecordingSink sink;
+    std::string why;
+    ASSERT_TRUE(FlushSceneBuffer(b.buf.Image(), sink, nullptr, &why)) << why;
+    EXPECT_EQ(sink.file, whole);
+    if (round == 0) {
+      EXPECT_GE(sink.pieces, 3u);
+      EXPECT_GT(sink.patches, 0u);
+      EXPECT_LT(sink.largest, 2 * kFlushPiece);
+    }
+  }
+}
+
+TEST(FlushSink, ARefusedPieceOrPatchFailsTheFlush) {
+  std::mt19937 rng(8);
+  ImageBuilder b = LargeScene(rng);
+  for (std::size_t failAt : {0u, 2u}) {
+    RecordingSink sink;
+    sink.failAt = failAt;
+    std::string why;
+    EXPECT_FALSE(FlushSceneBuffer(b.buf.Image(), sink, nullptr, &why));
+    EXPECT_EQ(why, "the file could not be written");
+  }
+  struct NoPatches : RecordingSink {
+    bool Patch(uint64_t, std::span<const uint8_t>) override { return false; }
+  } sink;
+  std::string why;
+  EXPECT_FALSE(FlushSceneBuffer(b.buf.Image(), sink, nullptr, &why));
+  EXPECT_EQ(why, "the file could not be written");
+  // A broken image still names the fault, not the sink.
+  std::vector<uint8_t> image = b.Written();
+  image[4] = '8';
+  RecordingSink fine;
+  EXPECT_FALSE(FlushSceneBuffer(image, fine, nullptr, &why));
+  EXPECT_NE(why.find("ZEF 0100"), std::string::npos) << why;
+}
+
+// ---- Welding one record at a time ---------------------------------------------------------------
+
+TEST(VertexWelder, WeldsAsTheGBlockWeldDoesAndAgainChangesNothing) {
+  std::mt19937 rng(9);
+  for (int round = 0; round < 20; ++round) {
+    std::uniform_int_distribution<int> pick(0, round * 50 + 3);
+    std::vector<Vertex> corners;
+    for (int i = 0; i < 3 * (round * 400 + 1); ++i) {
+      Vertex v = V(float(pick(rng)), 0, float(pick(rng) % 3));
+      if (pick(rng) % 7 == 0) v.p[1] = -0.0f;  // apart from +0 by its bytes
+      corners.push_back(v);
+    }
+    const std::vector<uint8_t> bytes = ImageBuilder::VertexBytes(corners);
+    const uint32_t stride = static_cast<uint32_t>(bytes.size() / corners.size());
+    std::vector<uint8_t> kept{0xEE};  // records go after what the vector already holds
+    std::vector<uint32_t> remap;
+    VertexWelder welder(kept, stride, round % 2 ? corners.size() : 1);
+    for (std::size_t c = 0; c < corners.size(); ++c) remap.push_back(welder.Add(bytes.data() + c * stride));
+    ASSERT_EQ(kept.size(), 1 + std::size_t{welder.Kept()} * stride);
+    EXPECT_EQ(kept[0], 0xEE);
+    // Each corner finds its own bytes, and kept records are in order of first use.
+    uint32_t next = 0;
+    for (std::size_t c = 0; c < corners.size(); ++c) {
+      ASSERT_TRUE(std::equal(bytes.begin() + std::ptrdiff_t(c * stride),
+                             bytes.begin() + std::ptrdiff_t((c + 1) * stride),
+                             kept.begin() + 1 + std::ptrdiff_t(remap[c] * stride)));
+      ASSERT_LE(remap[c], next);
+      if (remap[c] == next) ++next;
+    }
+    // Kept records are all different: welding them again keeps each where it is.
+    std::vector<uint8_t> again;
+    VertexWelder second(again, stride, 4);
+    for (uint32_t k = 0; k < welder.Kept(); ++k)
+      ASSERT_EQ(second.Add(kept.data() + 1 + std::size_t{k} * stride), k);
   }
 }
 
