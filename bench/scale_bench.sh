@@ -5,8 +5,10 @@
 #   assimp info X.obj            assimp export X.obj X.glb
 #   vorlan convert X.obj X.vscene / X.vscb / X.glb
 #   vorlan export X.obj X.zef    vorlan export X.vscene X.zef
-# and the sizes of the document (JSON + buffer), the single file and the .glb; last the
-# growth exponent of `convert X.obj X.glb` from 1M to 4M.
+# and the sizes of the document (JSON + buffer), the single file and the .glb; the bytes of
+# the scene's arrays in memory (bench/scene_array_bytes on the document) and each command's
+# peak memory as a multiple of them; last the growth exponent of `convert X.obj X.glb` from
+# 1M to 4M.
 #
 #   bench/scale_bench.sh [BUILD_DIR] [SIZES...]      (sizes in triangles; default 1000000 4000000)
 set -euo pipefail
@@ -17,7 +19,8 @@ shift || true
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1000000 4000000)
 vorlan="$build/bin/vorlan"
-for tool in "$vorlan" assimp python3 /usr/bin/time; do
+arrayBytes="$build/bench/scene_array_bytes"
+for tool in "$vorlan" "$arrayBytes" assimp python3 /usr/bin/time; do
   command -v "$tool" >/dev/null 2>&1 || { echo "scale_bench: $tool not found" >&2; exit 2; }
 done
 
@@ -61,19 +64,26 @@ measure() {
   awk '{printf "%s %.0f", $1, $2 / 1024}' "$work/time"
 }
 
-printf '%-10s %-34s %9s %9s %12s\n' triangles command seconds peak-MB bytes
+printf '%-10s %-34s %9s %9s %12s %8s\n' triangles command seconds peak-MB bytes x-arrays
 declare -A glbTime
 for tris in "${sizes[@]}"; do
   dir="$work/$tris"
   mkdir -p "$dir"
   generate "$tris" "$dir/x.obj"
   printf 'newmtl m0\nKd 1 0 0\nnewmtl m1\nKd 0 1 0\nnewmtl m2\nKd 0 0 1\nnewmtl m3\nKd 1 1 0\nnewmtl m4\nKd 0 1 1\n' >"$dir/x.mtl"
-  row() { printf '%-10s %-34s %9s %9s %12s\n' "$tris" "$1" $2 "${3:-}"; }
+  # The document first: the scene's array bytes come from it and every row is set against them.
+  scene="$(measure "$vorlan" --log-dir "$work/logs" convert "$dir/x.obj" "$dir/x.vscene")"
+  arrays="$("$arrayBytes" "$dir/x.vscene")"
+  row() {
+    local ratio=""
+    [ -n "${2:-}" ] && [ "${2#- }" = "$2" ] && ratio="$(awk -v mb="${2#* }" -v a="$arrays" 'BEGIN {printf "%.2f", mb * 1048576 / a}')"
+    printf '%-10s %-34s %9s %9s %12s %8s\n' "$tris" "$1" $2 "${3:-}" "$ratio"
+  }
   row "(obj)" "- -" "$(stat -c %s "$dir/x.obj")"
+  row "(scene arrays in memory)" "- -" "$arrays"
   row "assimp info" "$(measure assimp info "$dir/x.obj")"
   row "assimp export -> .glb" "$(measure assimp export "$dir/x.obj" "$dir/assimp.glb")" "$(stat -c %s "$dir/assimp.glb")"
-  row "vorlan convert -> .vscene" "$(measure "$vorlan" --log-dir "$work/logs" convert "$dir/x.obj" "$dir/x.vscene")" \
-    "$(($(stat -c %s "$dir/x.vscene") + $(stat -c %s "$dir/x.vbin")))"
+  row "vorlan convert -> .vscene" "$scene" "$(($(stat -c %s "$dir/x.vscene") + $(stat -c %s "$dir/x.vbin")))"
   row "vorlan convert -> .vscb" "$(measure "$vorlan" --log-dir "$work/logs" convert "$dir/x.obj" "$dir/x.vscb")" "$(stat -c %s "$dir/x.vscb")"
   glb="$(measure "$vorlan" --log-dir "$work/logs" convert "$dir/x.obj" "$dir/x.glb")"
   glbTime[$tris]="${glb%% *}"

@@ -117,6 +117,9 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
     if (!r) return finish(kExitFailure, r.error);
   }
   if (report) report->Step("write");
+  // Reading back loads the file once more: the scene is not needed any longer, and holding it
+  // meanwhile would double the command's peak memory on a large scene.
+  scene.Clear();
   ctx.Progress(90, "reading back " + o.out);
   if (FileCheck check = CheckFile(o.out); check.known && !check.Ok())
     return finish(kExitFailure,

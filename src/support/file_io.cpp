@@ -177,8 +177,21 @@ FileResult WriteFileAtomic(const std::string& path, const std::string& text) {
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {
-  static std::atomic<unsigned> counter{0};
-  tmp_ = path_ + ".tmp" + std::to_string(::getpid()) + "_w" + std::to_string(counter++);
+  RemoveStaleTemporaries(path_);
+  // Unnamed while it is written, as WriteFileAtomic's, so that a killed writer leaves nothing
+  // behind; named only where the file system (or a missing /proc) cannot give it a name later.
+  if (::access("/proc/self/fd", F_OK) == 0) {
+    fd_ = ::open(FolderOf(path_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd_ >= 0) {
+      unnamed_ = true;
+      return;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      error_ = Describe(path_, "cannot create");
+      return;
+    }
+  }
+  tmp_ = TempName(path_);
   fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd_ < 0) error_ = Describe(path_, "cannot create");
 }
@@ -186,7 +199,7 @@ AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {
 AtomicFileWriter::~AtomicFileWriter() {
   if (fd_ >= 0) {
     ::close(fd_);
-    ::unlink(tmp_.c_str());
+    if (!unnamed_) ::unlink(tmp_.c_str());
   }
 }
 
@@ -229,16 +242,27 @@ FileResult AtomicFileWriter::Commit() {
   if (!Ok()) return {false, error_};
   int fd = fd_;
   fd_ = -1;
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    error_ = Describe(path_, "write failed");
-    ::unlink(tmp_.c_str());
-    return {false, error_};
+  auto fail = [&](const char* what) {
+    error_ = Describe(path_, what);
+    if (!tmp_.empty()) ::unlink(tmp_.c_str());
+    return FileResult{false, error_};
+  };
+  if (::fsync(fd) != 0) {
+    ::close(fd);
+    if (unnamed_) tmp_.clear();
+    return fail("write failed");
   }
-  if (::rename(tmp_.c_str(), path_.c_str()) != 0) {
-    error_ = Describe(path_, "cannot replace");
-    ::unlink(tmp_.c_str());
-    return {false, error_};
+  if (unnamed_) {
+    tmp_ = TempName(path_);
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, tmp_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      ::close(fd);
+      tmp_.clear();
+      return fail("cannot create");
+    }
   }
+  if (::close(fd) != 0) return fail("write failed");
+  if (::rename(tmp_.c_str(), path_.c_str()) != 0) return fail("cannot replace");
   return {true, {}};
 }
 

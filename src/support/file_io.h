@@ -26,9 +26,10 @@ FileResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
 FileResult WriteFileAtomic(const std::string& path, std::span<const uint8_t> data);
 FileResult WriteFileAtomic(const std::string& path, const std::string& text);
 
-// Writes a file piece by piece into a temporary file beside `path`; Commit() renames it over
-// `path`. Destroyed without a commit (a failure, a cancel), it removes the temporary file and
-// the previous file stays as it was. For files too large to assemble in memory first.
+// Writes a file piece by piece into a temporary file beside `path` (unnamed while it is
+// written, as WriteFileAtomic's); Commit() renames it over `path`. Destroyed without a commit
+// (a failure, a cancel), it removes the temporary file and the previous file stays as it was.
+// For files too large to assemble in memory first.
 class AtomicFileWriter {
  public:
   explicit AtomicFileWriter(std::string path);
@@ -50,6 +51,7 @@ class AtomicFileWriter {
   std::string path_, tmp_;
   int fd_ = -1;
   uint64_t written_ = 0;
+  bool unnamed_ = false;  // no name in the folder until Commit
   std::string error_;
 };
 
