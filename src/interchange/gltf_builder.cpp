@@ -38,7 +38,7 @@ std::size_t Pad4(std::size_t n) { return (n + 3) & ~std::size_t(3); }
 
 GltfBuilder::GltfBuilder() { doc_["asset"] = {{"version", "2.0"}, {"generator", "vorlan"}}; }
 
-void GltfBuilder::Align4() { bin_.resize(Pad4(bin_.size()), 0); }
+void GltfBuilder::Align4() { bin_.Resize(Pad4(bin_.size())); }
 
 int GltfBuilder::View(std::size_t offset, std::size_t length, int target) {
   json v = {{"buffer", 0}, {"byteOffset", offset}, {"byteLength", length}};
@@ -50,7 +50,7 @@ int GltfBuilder::FloatAccessor(std::span<const float> values, int components, bo
   Align4();
   const std::size_t offset = bin_.size();
   const std::size_t count = values.size() / static_cast<std::size_t>(components);
-  bin_.resize(offset + values.size() * 4);
+  bin_.Resize(offset + values.size() * 4);
   uint8_t* p = bin_.data() + offset;
   for (std::size_t i = 0; i < values.size(); ++i) ByteWriter::StoreF32(p + 4 * i, values[i]);
   json a = {{"bufferView", View(offset, values.size() * 4, target)},
@@ -75,7 +75,7 @@ int GltfBuilder::UnsignedAccessor(std::span<const uint16_t> values, int componen
   Align4();
   const std::size_t offset = bin_.size();
   const std::size_t size = componentType == kGltfUnsignedByte ? 1 : 2;
-  bin_.resize(offset + values.size() * size);
+  bin_.Resize(offset + values.size() * size);
   uint8_t* p = bin_.data() + offset;
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (size == 1)
@@ -92,7 +92,7 @@ int GltfBuilder::UnsignedAccessor(std::span<const uint16_t> values, int componen
 int GltfBuilder::IndexAccessor(std::span<const uint32_t> indices) {
   Align4();
   const std::size_t offset = bin_.size();
-  bin_.resize(offset + indices.size() * 4);
+  bin_.Resize(offset + indices.size() * 4);
   uint8_t* p = bin_.data() + offset;
   for (std::size_t i = 0; i < indices.size(); ++i) ByteWriter::StoreU32(p + 4 * i, indices[i]);
   return Append("accessors", {{"bufferView", View(offset, indices.size() * 4, kGltfElementArrayBuffer)},
@@ -104,7 +104,7 @@ int GltfBuilder::IndexAccessor(std::span<const uint32_t> indices) {
 int GltfBuilder::ImageView(std::span<const uint8_t> bytes) {
   Align4();
   const std::size_t offset = bin_.size();
-  bin_.insert(bin_.end(), bytes.begin(), bytes.end());
+  bin_.Append(bytes);
   return View(offset, bytes.size(), 0);
 }
 
@@ -149,7 +149,7 @@ std::vector<uint8_t> GltfBuilder::Glb() {
   if (!bin_.empty()) {
     w.U32(static_cast<uint32_t>(bin_.size()));
     w.U32(kGlbChunkBin);
-    w.Bytes(bin_);
+    w.Bytes(bin_.Bytes());
   }
   return out;
 }
@@ -168,7 +168,7 @@ bool GltfBuilder::WriteGlb(support::AtomicFileWriter& out) {
     w.U32(static_cast<uint32_t>(bin_.size()));
     w.U32(kGlbChunkBin);
   }
-  return out.Write(head) && out.Write(bin_);
+  return out.Write(head) && out.Write(bin_.Bytes());
 }
 
 }  // namespace vorlan::workbench::interchange

@@ -1,6 +1,6 @@
 // A glTF 2.0 document under construction: its JSON and its one binary buffer, written out as
-// GLB. Arrays are appended to the buffer as they come (amortised growth, nothing is copied
-// twice), so building a file takes time in proportion to its size.
+// GLB. Arrays are appended to the buffer as they come (it grows in memory pages, nothing is
+// copied twice), so building a file takes time in proportion to its size.
 //
 // The scene writer (export.cpp) fills it section by section; animations, skins and morph
 // targets add their accessors and JSON the same way.
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/file_io.h"
+#include "support/page_bytes.h"
 
 namespace vorlan::workbench::interchange {
 
@@ -50,7 +51,7 @@ class GltfBuilder {
 
   // The JSON text with the buffer declared (when it holds anything).
   std::string Finish();
-  const std::vector<uint8_t>& Bin() const { return bin_; }
+  std::span<const uint8_t> Bin() const { return bin_.Bytes(); }
   // The GLB file: header, JSON chunk, binary chunk.
   std::vector<uint8_t> Glb();
   // Writes the GLB through `out` without assembling it in memory first.
@@ -61,7 +62,7 @@ class GltfBuilder {
   void Align4();
 
   nlohmann::json doc_;
-  std::vector<uint8_t> bin_;
+  support::PageBytes bin_;
   bool finished_ = false;
   std::string text_;
 };
