@@ -112,7 +112,7 @@ void Flusher::PatchU32(uint64_t at, uint32_t v) {
   // A size field in a piece the sink already took; one cut by the piece boundary goes in two.
   const std::size_t before = static_cast<std::size_t>(std::min<uint64_t>(4, base_ - at));
   if (!sink_->Patch(at, std::span<const uint8_t>(bytes, before))) sinkFailed_ = true;
-  std::memcpy(out_.data(), bytes + before, 4 - before);
+  if (before < 4) std::memcpy(out_.data(), bytes + before, 4 - before);
 }
 
 bool Flusher::Spill(bool all) {
