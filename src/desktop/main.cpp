@@ -8,8 +8,10 @@
 #include <iostream>
 
 #include "desktop/workbench_app.h"
+#include "support/process_heap.h"
 
 int main(int argc, char** argv) {
+  vorlan::support::ReturnFreedHeapPromptly();
   QApplication app(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
   return vorlan::desktop::RunWorkbenchApp(args, std::cerr);
