@@ -232,7 +232,7 @@ TEST(ObjReader, RandomFilesComeOutAsAssimpMakesThem) {
   WriteText(dir.File("lib.mtl"),
             "newmtl m0\nKd 1 0 0\nKa 0.1 0.1 0.1\nNs 20\nmap_Kd red.png\n\n"
             "newmtl m1\nKd 0 1 0\nd 0.5\nillum 2\nmap_bump bump.png\n"
-            "# comment\nnewmtl m2\nKs 0.5 0.5 0.5\nKe 0.1 0.2 0.3\nmap_Ks spec.png\nmap_d mask.png\n");
+            "# comment\nnewmtl m2\nKs 0.5 0.5 0.5\nKe 0.1 0.2 0.3\nmap_Ks shine.png\nmap_d mask.png\n");
   std::mt19937 rng(std::getenv("OBJ_SEED") ? std::atoi(std::getenv("OBJ_SEED")) : 11);
   int taken = 0;
   const int files = std::getenv("OBJ_FILES") ? std::atoi(std::getenv("OBJ_FILES")) : 300;
@@ -306,7 +306,7 @@ TEST(ObjReader, MaterialLibrariesComeOutAsAssimpMakesThem) {
   WriteText(dir.File("m.obj"), obj);
   const char* libraries[] = {
       "newmtl A\nKa 0.1 0.2 0.3\nKd 0.4 0.5 0.6\nKs 0.7 0.8 0.9\nKe 0.1 0.1 0.1\nNs 12.5\nNi 1.45\nd 0.75\n"
-      "illum 2\nmap_Kd diff.png\nmap_Ka amb.png\nmap_Ks spec.png\nmap_Ke emis.png\nmap_d alpha.png\n"
+      "illum 2\nmap_Kd diff.png\nmap_Ka amb.png\nmap_Ks shine.png\nmap_Ke emis.png\nmap_d alpha.png\n"
       "map_Ns shin.png\nbump bump.png\ndisp disp.png\nnewmtl B\n",
       "newmtl B\nKd 1 1 1\nnewmtl A\nmap_Bump b.png\n",
       // Left to Assimp: options on a map, a repeated statement, unknown statements.
