@@ -217,6 +217,42 @@ bool FaceUv(const host::Mesh& mesh, std::size_t face, const host::Texmap& map, s
   return true;
 }
 
+// What the faces of one material id show, worked out once per picture and id instead of
+// walking the material for every face.
+class FaceLook {
+ public:
+  FaceLook(const host::Mtl* mtl, const host::Mesh& mesh, TextureCache& textures)
+      : mtl_(mtl), mesh_(mesh), textures_(textures) {}
+
+  // The texture of face `fi` and its corners' coordinates, or null for the node's colour.
+  const TextureImage* Texture(std::size_t fi, uint16_t matId, std::array<Uv, 3>& uv) {
+    if (!mtl_) return nullptr;
+    if (matId >= entries_.size()) entries_.resize(std::size_t{matId} + 1);
+    Entry& e = entries_[matId];
+    if (!e.resolved) {
+      e.resolved = true;
+      e.map = DiffuseBitmap(mtl_, matId);
+    }
+    if (!e.map || !FaceUv(mesh_, fi, *e.map, uv)) return nullptr;
+    if (!e.loaded) {
+      e.loaded = true;
+      e.texture = textures_.Get(e.map->GetMapFileName());
+    }
+    return e.texture;
+  }
+
+ private:
+  struct Entry {
+    bool resolved = false, loaded = false;
+    const host::Texmap* map = nullptr;
+    const TextureImage* texture = nullptr;
+  };
+  const host::Mtl* mtl_;
+  const host::Mesh& mesh_;
+  TextureCache& textures_;
+  std::vector<Entry> entries_;
+};
+
 }  // namespace
 
 ViewCamera ChooseCamera(const Scene& scene, const ViewportOptions& options) {
@@ -296,13 +332,20 @@ host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& op
   for (const SceneNode* n : scene.AllNodes()) {
     const host::Object* o = n->EvalWorldState(options.time);
     if (!o || !o->CanConvertToTriMesh()) continue;
-    auto mesh = o->ConvertToTriMesh(options.time);
+    // An editable mesh is drawn where it lies; other objects are converted for the picture.
+    std::optional<host::Mesh> converted;
+    const host::Mesh* mesh = nullptr;
+    if (const auto* editable = dynamic_cast<const MeshObject*>(o)) {
+      mesh = &editable->mesh;
+    } else if ((converted = o->ConvertToTriMesh(options.time))) {
+      mesh = &*converted;
+    }
     if (!mesh || mesh->faces.empty()) continue;
     Matrix3 toCamera = n->GetObjectTM(options.time) * view;
     std::vector<Point3> cv(mesh->verts.size());
     for (std::size_t i = 0; i < cv.size(); ++i) cv[i] = toCamera.PointTransform(mesh->verts[i]);
     std::array<uint8_t, 3> base = NodeColour(n->GetName());
-    const host::Mtl* mtl = n->GetMtl();
+    FaceLook look(n->GetMtl(), *mesh, textures);
     for (std::size_t fi = 0; fi < mesh->faces.size(); ++fi) {
       const host::MeshFace& f = mesh->faces[fi];
       if (f.v[0] >= cv.size() || f.v[1] >= cv.size() || f.v[2] >= cv.size()) continue;
@@ -317,8 +360,7 @@ host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& op
       shade.light = k;
       for (std::size_t c = 0; c < 3; ++c) shade.rgb[c] = static_cast<uint8_t>(float(base[c]) * k + 0.5f);
       std::array<Uv, 3> uv{};
-      if (const host::Texmap* map = DiffuseBitmap(mtl, f.matId); map && FaceUv(*mesh, fi, *map, uv))
-        shade.texture = textures.Get(map->GetMapFileName());
+      shade.texture = look.Texture(fi, f.matId, uv);
       DrawTriangle(target, cam.nearPlane, tri, uv, shade);
     }
   }

@@ -1,6 +1,7 @@
 #include "zef/flush.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -41,16 +42,26 @@ uint64_t Mix(uint64_t h) {
   return h;
 }
 
+// One multiply per word and a full mix at the end: vertex records differ mostly in low
+// mantissa bits, which the rotations carry into the high bits that place a record.
 uint64_t HashBytes(const uint8_t* p, std::size_t n) {
   uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
   std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) h = (h ^ Mix(Load64(p + i))) * 0x100000001B3ull;
+  for (; i + 8 <= n; i += 8) h = std::rotl((h ^ Load64(p + i)) * 0xff51afd7ed558ccdull, 29);
   if (i < n) {
     uint64_t tail = 0;
     std::memcpy(&tail, p + i, n - i);
-    h = (h ^ Mix(tail ^ 0xA5)) * 0x100000001B3ull;
+    h = std::rotl((h ^ tail ^ 0xA5) * 0xff51afd7ed558ccdull, 29);
   }
   return Mix(h);
+}
+
+// Records are short and mostly whole words: a word loop beats a call to memcmp.
+bool SameBytes(const uint8_t* a, const uint8_t* b, std::size_t n) {
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8)
+    if (Load64(a + i) != Load64(b + i)) return false;
+  return i == n || std::memcmp(a + i, b + i, n - i) == 0;
 }
 
 // ---- The walk over the image --------------------------------------------------------------------
@@ -65,8 +76,13 @@ struct Head {
 class Flusher {
  public:
   Flusher(std::span<const uint8_t> image, std::vector<uint8_t>& out, ExportProgress* progress,
-          FlushSink* sink = nullptr)
-      : image_(image), out_(out), progress_(progress), sink_(sink), bar2Max_(ClampInt(image.size())) {}
+          FlushSink* sink = nullptr, std::span<const uint32_t> welded = {})
+      : image_(image),
+        out_(out),
+        progress_(progress),
+        sink_(sink),
+        welded_(welded),
+        bar2Max_(ClampInt(image.size())) {}
 
   bool Run();
   const std::string& Error() const { return error_; }
@@ -86,6 +102,11 @@ class Flusher {
   bool CopyBlock(uint64_t& at, const Head& head);
   bool WriteNode(uint64_t& at, int depth, uint32_t& shrinkage);
   bool WriteGObj(uint64_t& at, uint32_t& shrinkage);
+  // Whether the GBlock at `at` was welded when it was built; the walk asks in image order.
+  bool WeldedAlready(uint64_t at) {
+    while (nextWelded_ < welded_.size() && welded_[nextWelded_] < at) ++nextWelded_;
+    return nextWelded_ < welded_.size() && welded_[nextWelded_] == at;
+  }
 
   uint64_t Position() const { return base_ + out_.size(); }
   void PatchU32(uint64_t at, uint32_t v);
@@ -96,6 +117,8 @@ class Flusher {
   std::vector<uint8_t>& out_;
   ExportProgress* progress_;
   FlushSink* sink_;
+  std::span<const uint32_t> welded_;
+  std::size_t nextWelded_ = 0;
   uint64_t base_ = 0;  // bytes already handed to the sink
   bool sinkFailed_ = false;
   int bar2Max_;
@@ -271,14 +294,19 @@ bool Flusher::WriteGObj(uint64_t& at, uint32_t& shrinkage) {
           shrinkage += head.size;
           ++dropped;
           break;
-        case GBlockShape::kMesh: {
-          uint32_t weldShrinkage = 0;
-          if (!WeldGBlock(mesh, out_, weldShrinkage, progress_, bar2Max_))
-            return Fail(at, "no memory to weld the GBlock");
-          shrinkage += weldShrinkage;
+        case GBlockShape::kMesh:
+          if (WeldedAlready(at)) {
+            out_.insert(out_.end(), image_.begin() + at, image_.begin() + at + head.size);
+            if (progress_)
+              progress_->SetBar2(-1, bar2Max_, ClampInt(uint64_t{mesh.vertexCount} * mesh.stride));
+          } else {
+            uint32_t weldShrinkage = 0;
+            if (!WeldGBlock(mesh, out_, weldShrinkage, progress_, bar2Max_))
+              return Fail(at, "no memory to weld the GBlock");
+            shrinkage += weldShrinkage;
+          }
           if (!Spill()) return false;
           break;
-        }
       }
       ++written;
       at += head.size;
@@ -307,36 +335,33 @@ VertexWelder::VertexWelder(std::vector<uint8_t>& out, uint32_t stride, std::size
 }
 
 uint32_t VertexWelder::Add(const uint8_t* record) {
-  const uint64_t h = HashBytes(record, stride_);
-  const uint32_t tag = static_cast<uint32_t>(h >> 32);
+  const uint64_t tag = HashBytes(record, stride_) >> 32;
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = static_cast<std::size_t>(h) & mask;; i = (i + 1) & mask) {
-    const uint32_t slot = slots_[i];
+  for (std::size_t i = static_cast<std::size_t>(tag) & mask;; i = (i + 1) & mask) {
+    const uint64_t slot = slots_[i];
     if (slot == 0) {
-      const uint32_t index = static_cast<uint32_t>(tags_.size());
+      const uint32_t index = kept_++;
       out_.insert(out_.end(), record, record + stride_);
-      tags_.push_back(tag);
-      slots_[i] = index + 1;
-      if (tags_.size() * 2 > slots_.size()) Grow();
+      slots_[i] = tag << 32 | (uint64_t{index} + 1);
+      if (std::size_t{kept_} * 2 > slots_.size()) Grow();
       return index;
     }
-    const uint32_t index = slot - 1;
+    if ((slot >> 32) != tag) continue;
+    const uint32_t index = static_cast<uint32_t>(slot) - 1;
     // The kept records are compared where they lie in `out`, which may have moved since.
-    if (tags_[index] == tag &&
-        (stride_ == 0 ||
-         std::memcmp(out_.data() + keptStart_ + std::size_t{index} * stride_, record, stride_) == 0))
-      return index;
+    if (SameBytes(out_.data() + keptStart_ + std::size_t{index} * stride_, record, stride_)) return index;
   }
 }
 
 void VertexWelder::Grow() {
-  slots_.assign(slots_.size() * 2, 0);
+  std::vector<uint64_t> old(slots_.size() * 2, 0);
+  old.swap(slots_);
   const std::size_t mask = slots_.size() - 1;
-  for (uint32_t index = 0; index < tags_.size(); ++index) {
-    const uint64_t h = HashBytes(out_.data() + keptStart_ + std::size_t{index} * stride_, stride_);
-    std::size_t i = static_cast<std::size_t>(h) & mask;
+  for (uint64_t slot : old) {
+    if (slot == 0) continue;
+    std::size_t i = static_cast<std::size_t>(slot >> 32) & mask;
     while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = index + 1;
+    slots_[i] = slot;
   }
 }
 
@@ -456,10 +481,10 @@ bool FlushSceneBuffer(std::span<const uint8_t> image, std::vector<uint8_t>& out,
 namespace vorlan::zef {
 
 bool FlushSceneBuffer(std::span<const uint8_t> image, FlushSink& sink, ExportProgress* progress,
-                      std::string* error) {
+                      std::string* error, std::span<const uint32_t> welded) {
   try {
     std::vector<uint8_t> pending;
-    Flusher flusher(image, pending, progress, &sink);
+    Flusher flusher(image, pending, progress, &sink, welded);
     if (flusher.Run()) return true;
     SetError(error, flusher.SinkFailed() ? "the file could not be written" : flusher.Error());
     return false;

@@ -46,8 +46,12 @@ class FlushSink {
 // The same bytes as above, handed to `sink` in pieces of about kFlushPiece bytes (a welded
 // GBlock may make one piece larger). On false the sink holds an unusable partial file; when
 // the sink refused a piece, `error` says only that the file could not be written.
+//
+// `welded`: ascending image offsets of GBlocks that were welded when they were built
+// (SceneBuffer::WeldedBlocks). They are checked like every GBlock and copied as they are,
+// since welding them again would change nothing; an offset that is no GBlock's is ignored.
 bool FlushSceneBuffer(std::span<const uint8_t> image, FlushSink& sink, ExportProgress* progress,
-                      std::string* error);
+                      std::string* error, std::span<const uint32_t> welded = {});
 
 inline constexpr std::size_t kFlushPiece = std::size_t{1} << 20;
 
@@ -96,7 +100,7 @@ class VertexWelder {
   VertexWelder(std::vector<uint8_t>& out, uint32_t stride, std::size_t expected);
   // The index of the kept record equal to `record`; `record` must not point into `out`.
   uint32_t Add(const uint8_t* record);
-  uint32_t Kept() const { return static_cast<uint32_t>(tags_.size()); }
+  uint32_t Kept() const { return kept_; }
 
  private:
   void Grow();
@@ -104,8 +108,10 @@ class VertexWelder {
   std::vector<uint8_t>& out_;
   std::size_t keptStart_;
   uint32_t stride_;
-  std::vector<uint32_t> slots_;  // kept index + 1, 0 = empty
-  std::vector<uint32_t> tags_;   // high hash bits per kept record: most mismatches end here
+  uint32_t kept_ = 0;
+  // Per slot the record's 32-bit hash above its kept index + 1 (0 = empty). The hash places
+  // the slot and ends most mismatches without touching the record; growing needs no record.
+  std::vector<uint64_t> slots_;
 };
 
 }  // namespace vorlan::zef

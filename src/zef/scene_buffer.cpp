@@ -40,13 +40,15 @@ SceneBuffer::SceneBuffer(SceneBuffer&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
       size_(std::exchange(other.size_, 0)),
       offset_(std::exchange(other.offset_, 0)),
-      fits_(std::exchange(other.fits_, true)) {}
+      fits_(std::exchange(other.fits_, true)),
+      welded_(std::move(other.welded_)) {}
 
 SceneBuffer& SceneBuffer::operator=(SceneBuffer&& other) noexcept {
   std::swap(data_, other.data_);
   std::swap(size_, other.size_);
   std::swap(offset_, other.offset_);
   std::swap(fits_, other.fits_);
+  std::swap(welded_, other.welded_);
   return *this;
 }
 
@@ -78,6 +80,7 @@ void SceneBuffer::SetOffset(uint32_t offset) {
     // A dropped block must not leave its head behind: the next walk would find it.
     std::fill(data_ + offset, data_ + offset_, uint8_t{0});
     offset_ = offset;
+    welded_.erase(std::lower_bound(welded_.begin(), welded_.end(), offset), welded_.end());
     return;
   }
   if (offset == offset_) return;

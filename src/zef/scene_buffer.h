@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "host/math3d.h"
 
@@ -56,6 +57,12 @@ class SceneBuffer {
   std::span<const uint8_t> Image() const;
   std::span<const uint8_t> Written() const { return {data_, offset_}; }
 
+  // Offsets of GBlocks whose vertices were welded as they were written, so that the flush
+  // need not weld them again. Noted at the offset where the GBlock starts; moving the offset
+  // back forgets the notes at or past it, since those blocks are gone. Ascending.
+  void NoteWeldedBlock() { welded_.push_back(offset_); }
+  std::span<const uint32_t> WeldedBlocks() const { return welded_; }
+
  private:
   uint8_t* Reserve(std::size_t n);  // room for n bytes at the offset, or null
   // Anonymous memory pages: they come zeroed from the system and grow in place or move
@@ -65,6 +72,7 @@ class SceneBuffer {
   std::size_t size_ = 0;
   uint32_t offset_ = 0;
   bool fits_ = true;
+  std::vector<uint32_t> welded_;
 };
 
 }  // namespace vorlan::zef

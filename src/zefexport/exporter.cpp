@@ -197,7 +197,7 @@ int ZefExporter::Export(const std::string& fileName, host::Interface& ip, bool s
   if (!writer.Ok()) return error("Cannot write the export file " + writer.Error());
   FileSink sink{writer};
   std::string flushError;
-  if (!zef::FlushSceneBuffer(buffer.Image(), sink, &progress, &flushError)) {
+  if (!zef::FlushSceneBuffer(buffer.Image(), sink, &progress, &flushError, buffer.WeldedBlocks())) {
     if (!writer.Ok()) return error("Cannot write the export file " + writer.Error());
     return error("The export of \"" + path + "\" failed: " + flushError);
   }

@@ -286,6 +286,7 @@ void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const u
   const uint64_t vertsSize = 20 + count * stride;
   const uint64_t facesSize = 12 + 12 * uint64_t(tris.size());
   // Sizes past 32 bits never reach the file: the buffer refuses the image long before.
+  if (weld) buf.NoteWeldedBlock();
   buf.U32(kGBlockId);
   buf.U32(static_cast<uint32_t>(12 + vertsSize + facesSize));
   buf.I32(matIndex);

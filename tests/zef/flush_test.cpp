@@ -573,6 +573,45 @@ TEST(FlushSink, ARefusedPieceOrPatchFailsTheFlush) {
   EXPECT_NE(why.find("ZEF 0100"), std::string::npos) << why;
 }
 
+TEST(FlushSink, GBlocksNotedAsWeldedAreCopiedAsTheyAre) {
+  uint32_t root = 0;
+  ImageBuilder b = StartScene(root);
+  uint32_t node = b.BeginNode("Two");
+  uint32_t gobj = b.BeginGObj();
+  b.Transform();
+  b.UserProps("");
+  const Vertex A = V(0, 0, 0), B = V(1, 0, 0), C = V(1, 1, 0), D = V(0, 1, 0);
+  // Both blocks repeat two corners; only the second one is welded by the flush.
+  b.buf.NoteWeldedBlock();
+  const uint32_t first = b.buf.Offset();
+  b.GBlock(0, {A, B, C, A, C, D});
+  const uint32_t second = b.buf.Offset();
+  b.GBlock(1, {A, B, C, A, C, D});
+  // A block written and then dropped takes its note with it.
+  const uint32_t third = b.buf.Offset();
+  b.buf.NoteWeldedBlock();
+  b.GBlock(2, {A, B, C});
+  b.buf.SetOffset(third);
+  ASSERT_EQ(b.buf.WeldedBlocks().size(), 1u);
+  EXPECT_EQ(b.buf.WeldedBlocks()[0], first);
+  b.EndGObj(gobj, 2);
+  b.EndNode(node, 0);
+  b.EndNode(root, 1);
+
+  const std::vector<uint32_t> notes{first, first + 4, second + 8};  // the others are no GBlock's
+  RecordingSink sink;
+  std::string why;
+  ASSERT_TRUE(FlushSceneBuffer(b.buf.Image(), sink, nullptr, &why, notes)) << why;
+  const std::vector<uint8_t> image = b.Written();
+  const uint32_t firstSize = b.buf.ReadU32(first + 4);
+  ASSERT_GE(sink.file.size(), std::size_t{first} + firstSize);
+  EXPECT_TRUE(
+      std::equal(image.begin() + first, image.begin() + first + firstSize, sink.file.begin() + first));
+  // Only the second block shrank: two of its six 32-byte corners were welded away.
+  EXPECT_EQ(sink.file.size(), image.size() - 64);
+  EXPECT_EQ(support::LoadU32(sink.file.data() + second + 4), b.buf.ReadU32(second + 4) - 64);
+}
+
 // ---- Welding one record at a time ---------------------------------------------------------------
 
 TEST(VertexWelder, WeldsAsTheGBlockWeldDoesAndAgainChangesNothing) {
