@@ -327,8 +327,9 @@ bool Flusher::WriteGObj(uint64_t& at, uint32_t& shrinkage) {
 
 }  // namespace
 
-VertexWelder::VertexWelder(std::vector<uint8_t>& out, uint32_t stride, std::size_t expected)
-    : out_(out), keptStart_(out.size()), stride_(stride) {
+VertexWelder::VertexWelder(std::vector<uint8_t>& out, uint32_t stride, std::size_t expected,
+                           std::vector<uint64_t>* slots)
+    : out_(out), keptStart_(out.size()), stride_(stride), slots_(slots ? *slots : ownSlots_) {
   std::size_t cap = 64;
   while (cap < expected * 2) cap <<= 1;
   slots_.assign(cap, 0);

@@ -96,8 +96,13 @@ bool WeldGBlock(const GBlockMesh& mesh, std::vector<uint8_t>& out, uint32_t& shr
 // use. Welding the result again changes nothing. May throw std::bad_alloc.
 class VertexWelder {
  public:
-  // `expected`: distinct records likely to come (the table grows past it).
-  VertexWelder(std::vector<uint8_t>& out, uint32_t stride, std::size_t expected);
+  // `expected`: distinct records likely to come (the table grows past it). `slots`: storage
+  // for the table that the caller keeps from weld to weld (its contents are replaced); null:
+  // the welder has its own.
+  VertexWelder(std::vector<uint8_t>& out, uint32_t stride, std::size_t expected,
+               std::vector<uint64_t>* slots = nullptr);
+  VertexWelder(const VertexWelder&) = delete;
+  VertexWelder& operator=(const VertexWelder&) = delete;
   // The index of the kept record equal to `record`; `record` must not point into `out`.
   uint32_t Add(const uint8_t* record);
   uint32_t Kept() const { return kept_; }
@@ -111,7 +116,8 @@ class VertexWelder {
   uint32_t kept_ = 0;
   // Per slot the record's 32-bit hash above its kept index + 1 (0 = empty). The hash places
   // the slot and ends most mismatches without touching the record; growing needs no record.
-  std::vector<uint64_t> slots_;
+  std::vector<uint64_t> ownSlots_;
+  std::vector<uint64_t>& slots_;
 };
 
 }  // namespace vorlan::zef

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "host/interface.h"
+#include "host/mesh.h"
 #include "zef/material_table.h"
 #include "zef/progress.h"
 #include "zef/scene_buffer.h"
+#include "zefexport/face_list.h"
 
 namespace vorlan::zefexport {
 
@@ -60,6 +62,17 @@ struct ExportContext {
   // the image does not hold three vertices per triangle. Parts of nodes that whole-scene
   // smoothing takes part in stay unwelded: it merges normals vertex by vertex.
   bool weldParts = false;
+
+  // Storage reused from node to node. Converting, listing and welding a mesh touch several
+  // times its size; with fresh arrays for every node a large scene spent much of its export
+  // in the system handing out and taking back zeroed pages.
+  struct Scratch {
+    host::Mesh mesh;
+    FaceList faces;
+    std::vector<uint8_t> kept, staging;
+    std::vector<uint32_t> remap;
+    std::vector<uint64_t> slots;
+  } scratch;
 
   void Step(const char* node, const char* operation, int barPos = -1) {
     if (progress) progress->SetStep(node, operation, barPos);

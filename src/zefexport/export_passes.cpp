@@ -29,23 +29,28 @@ host::Matrix3 ObjectOffsetMatrix(const host::Node& node) {
 // Returns false when the node must be skipped with its subtree (no usable mesh).
 enum class GeomResult { Written, Skip };
 
-GeomResult BuildGeometryBlocks(ExportContext& ctx, host::Node& node, host::Mesh mesh) {
-  FaceList faces;
-  if (!BuildFaceList(ctx, node, kT0, ObjectOffsetMatrix(node), std::move(mesh), faces))
-    return GeomResult::Skip;
+GeomResult BuildGeometryBlocks(ExportContext& ctx, host::Node& node, host::Mesh& mesh) {
+  FaceList& faces = ctx.scratch.faces;
+  if (!BuildFaceList(ctx, node, kT0, ObjectOffsetMatrix(node), &mesh, faces)) return GeomResult::Skip;
   PhysicsSources physics = GatherPhysics(ctx, node, faces);
   BuildGObj(ctx, node, faces, host::Point3{});
   WritePhysicsBlock(ctx, node, faces, physics);
   return GeomResult::Written;
 }
 
-// The object's triangle mesh when it has one with vertices and faces; converted once and
-// handed on to the face list.
-std::optional<host::Mesh> UsableMesh(const host::Object& object) {
-  if (!object.CanConvertToTriMesh()) return std::nullopt;
-  auto mesh = object.ConvertToTriMesh(kT0);
-  if (!mesh || mesh->NumVerts() == 0 || mesh->NumFaces() == 0) return std::nullopt;
-  return mesh;
+// The object's triangle mesh in `into` when it has one with vertices and faces; converted
+// once and handed on to the face list. An editable mesh is copied from where it lies into
+// storage that earlier nodes left allocated, which is what converting it would give.
+bool UsableMesh(host::Object& object, host::Mesh& into) {
+  if (!object.CanConvertToTriMesh()) return false;
+  if (const host::Mesh* own = object.GetEditableMesh()) {
+    into = *own;
+  } else if (auto converted = object.ConvertToTriMesh(kT0)) {
+    into = std::move(*converted);
+  } else {
+    return false;
+  }
+  return into.NumVerts() != 0 && into.NumFaces() != 0;
 }
 
 }  // namespace
@@ -80,10 +85,8 @@ uint32_t MainPass(ExportContext& ctx, host::Node& node) {
   if (ctx.options.selectionOnly && !node.Selected()) return 0;
 
   host::Object* object = node.EvalWorldState(kT0);
-  std::optional<host::Mesh> mesh;
   if (object && object->GetSuperClassId() == host::kGeomObjectClass) {
-    mesh = UsableMesh(*object);
-    if (!mesh) {
+    if (!UsableMesh(*object, ctx.scratch.mesh)) {
       if (node.GetMtl())
         ctx.Message("The object " + node.GetName() + " doesn't have a mesh, but does have a material!",
                     "Max || Artist error");
@@ -108,7 +111,7 @@ uint32_t MainPass(ExportContext& ctx, host::Node& node) {
     if (object) {
       switch (object->GetSuperClassId()) {
         case host::kGeomObjectClass:
-          if (BuildGeometryBlocks(ctx, node, std::move(*mesh)) == GeomResult::Skip) {
+          if (BuildGeometryBlocks(ctx, node, ctx.scratch.mesh) == GeomResult::Skip) {
             b.SetOffset(head);
             return 0;
           }

@@ -171,11 +171,11 @@ bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t
       return false;
     }
   }
-  return BuildFaceList(ctx, node, t, objectOffset, std::move(mesh), out);
+  return BuildFaceList(ctx, node, t, objectOffset, mesh ? &*mesh : nullptr, out);
 }
 
 bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t,
-                   const host::Matrix3& objectOffset, std::optional<host::Mesh> mesh, FaceList& out) {
+                   const host::Matrix3& objectOffset, host::Mesh* mesh, FaceList& out) {
   out.Clear();
   ctx.Step(nullptr, "Mesh");
   if (!mesh || !mesh->IsValid() || mesh->faces.size() > kMaxTriangles) {
@@ -258,8 +258,8 @@ uint8_t* PutCorner(uint8_t* w, const FaceList& faces, std::size_t corner, uint32
 // Writes the GBlock of the triangles `tris` (indices into `faces`), all of MatList index
 // `matIndex`, with their corners in order and moved by -offset. With `weld` the corners are
 // welded on the way, giving the bytes the flush to the file would make of the unwelded block.
-void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const uint32_t> tris,
-                 int32_t matIndex, host::Point3 offset, bool weld) {
+void WriteGBlock(zef::SceneBuffer& buf, ExportContext::Scratch& scratch, const FaceList& faces,
+                 std::span<const uint32_t> tris, int32_t matIndex, host::Point3 offset, bool weld) {
   uint32_t pairs = 0;
   for (uint32_t t : tris) pairs = std::max(pairs, faces.triangles[t].pairCount);
   const uint64_t stride = 24 + 8 * uint64_t(pairs);
@@ -267,13 +267,19 @@ void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const u
 
   // Vertices go through a small staging area, or, welded, into the kept records.
   constexpr std::size_t kChunkTriangles = 2048;
-  std::vector<uint8_t> staging(kChunkTriangles * 3 * std::max<std::size_t>(stride, 12));
-  std::vector<uint8_t> kept;
-  std::vector<uint32_t> remap;
+  std::vector<uint8_t>& staging = scratch.staging;
+  std::vector<uint8_t>& kept = scratch.kept;
+  std::vector<uint32_t>& remap = scratch.remap;
+  staging.resize(std::max(staging.size(), kChunkTriangles * 3 * std::max<std::size_t>(stride, 12)));
   uint64_t count = corners;
   if (weld) {
     remap.resize(corners);
-    zef::VertexWelder welder(kept, static_cast<uint32_t>(stride), std::min<std::size_t>(corners, 1 << 16));
+    kept.clear();
+    // Room for every corner up front: the records never move while they are compared, and
+    // pages that no record reaches are never touched.
+    kept.reserve(corners * stride);
+    zef::VertexWelder welder(kept, static_cast<uint32_t>(stride), std::min<std::size_t>(corners, 1 << 16),
+                             &scratch.slots);
     std::size_t c = 0;
     for (uint32_t t : tris)
       for (std::size_t k = 0; k < 3; ++k, ++c) {
@@ -304,7 +310,7 @@ void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const u
   std::size_t inChunk = 0;
   if (weld) {
     buf.Bytes(kept.data(), kept.size());
-    std::vector<uint8_t>().swap(kept);
+    kept.clear();
   } else {
     for (uint32_t t : tris) {
       for (std::size_t k = 0; k < 3; ++k) w = PutCorner(w, faces, 3 * std::size_t(t) + k, pairs, offset);
@@ -327,8 +333,8 @@ void WriteGBlock(zef::SceneBuffer& buf, const FaceList& faces, std::span<const u
 
 // One GBlock per MatList index in order of first use; each part's triangles in their own
 // order. Returns the number of GBlocks and adds their triangles to `triangles`.
-uint32_t WriteParts(zef::SceneBuffer& buf, const host::Node& node, const FaceList& faces, host::Point3 offset,
-                    bool weld, uint32_t& triangles) {
+uint32_t WriteParts(zef::SceneBuffer& buf, ExportContext::Scratch& scratch, const host::Node& node,
+                    const FaceList& faces, host::Point3 offset, bool weld, uint32_t& triangles) {
   const uint32_t numTris = static_cast<uint32_t>(faces.NumTriangles());
   std::vector<int32_t> partIndex;
   std::vector<uint32_t> partOf(numTris), partCount;
@@ -355,8 +361,8 @@ uint32_t WriteParts(zef::SceneBuffer& buf, const host::Node& node, const FaceLis
   for (uint32_t t = 0; t < numTris; ++t) sorted[fill[partOf[t]]++] = t;
 
   for (std::size_t p = 0; p < partIndex.size(); ++p) {
-    WriteGBlock(buf, faces, std::span<const uint32_t>(sorted).subspan(first[p], partCount[p]), partIndex[p],
-                offset, weld);
+    WriteGBlock(buf, scratch, faces, std::span<const uint32_t>(sorted).subspan(first[p], partCount[p]),
+                partIndex[p], offset, weld);
     triangles += partCount[p];
   }
   return static_cast<uint32_t>(partIndex.size());
@@ -396,7 +402,7 @@ uint32_t BuildGObj(ExportContext& ctx, const host::Node& node, const FaceList& f
   uint32_t blocks = 0, triangles = 0;
   if (!repeat) {
     try {
-      blocks = WriteParts(buf, node, faces, offset, WeldsParts(ctx, node), triangles);
+      blocks = WriteParts(buf, ctx.scratch, node, faces, offset, WeldsParts(ctx, node), triangles);
     } catch (const std::bad_alloc&) {
       // Nothing of the object stays behind: a later user of a shared object carries it instead.
       buf.SetOffset(start);

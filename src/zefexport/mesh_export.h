@@ -23,6 +23,7 @@
 #include "zef/progress.h"
 #include "zef/scene_buffer.h"
 #include "zefexport/export_context.h"
+#include "zefexport/face_list.h"
 
 namespace vorlan::zefexport {
 
@@ -43,35 +44,6 @@ inline constexpr uint32_t kMaxTexturePairs = 8;
 // Positions in a material's texture-channel list (map slots, engine layers).
 inline constexpr int kTextureSlots = 20;
 
-// The triangles of one node, each with three corner vertices of its own. Corner k of
-// triangle f is corner 3f + k. All corners of a triangle carry the same number of
-// texture-coordinate pairs.
-struct FaceList {
-  struct Triangle {
-    uint32_t smGroups = 0;     // smoothing-group bits of the host face
-    int32_t matIndex = -1;     // MatList index, -1 for the default material
-    host::Mtl* mtl = nullptr;  // the host (sub-)material the index came from; not owned
-    uint32_t pairCount = 0;    // texture-coordinate pairs of each corner
-    uint32_t uvStart = 0;      // first float of corner 3f in `uvs`
-  };
-
-  std::vector<Triangle> triangles;
-  std::vector<host::Point3> positions;  // per corner, in the node's pivot space
-  std::vector<host::Point3> normals;    // per corner, unit length
-  std::vector<uint32_t> hostVerts;      // per corner, the mesh vertex it was made from
-  // Per triangle, its three corners' pairs back to back: corner k holds pairCount (u, v)
-  // pairs starting at uvStart + 2 * pairCount * k. v is already flipped (1 - v).
-  std::vector<float> uvs;
-
-  std::size_t NumTriangles() const { return triangles.size(); }
-  std::size_t NumCorners() const { return positions.size(); }
-  std::span<const float> CornerUVs(std::size_t corner) const {
-    const Triangle& t = triangles[corner / 3];
-    return {uvs.data() + t.uvStart + 2 * t.pairCount * (corner % 3), 2 * t.pairCount};
-  }
-  void Clear();
-};
-
 // Converts the node's object at time `t` into `out` (cleared first). `objectOffset` is the
 // node's object-offset matrix as the driver builds it; positions end up in the node's pivot
 // space. With ctx.options.resmoothSingleObjects set, corners at the same position whose
@@ -81,10 +53,11 @@ struct FaceList {
 // Preconditions: the material list has been built and ctx.materials indexed.
 bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t,
                    const host::Matrix3& objectOffset, FaceList& out);
-// The same from a mesh the caller already converted, which it hands over (nothing means the
-// object could not be converted), so that the driver's check and the face list share one copy.
+// The same from a mesh the caller already converted (null: the object could not be
+// converted), so that the driver's check and the face list share one copy. The mesh's
+// normals are built; it is otherwise left as it was.
 bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t,
-                   const host::Matrix3& objectOffset, std::optional<host::Mesh> mesh, FaceList& out);
+                   const host::Matrix3& objectOffset, host::Mesh* mesh, FaceList& out);
 
 // Appends the node's GObj at ctx.buffer's offset: Transform, UserProps, Instance (for a
 // shared object) and one GBlock per MatList index in order of first use, each vertex moved
