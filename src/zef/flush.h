@@ -106,6 +106,9 @@ class VertexWelder {
   // The index of the kept record equal to `record`; `record` must not point into `out`.
   uint32_t Add(const uint8_t* record);
   uint32_t Kept() const { return kept_; }
+  // Whether kept record `index` (< Kept()) is equal to `record`: a caller that knows which
+  // record a corner probably welds to checks it without a lookup.
+  bool Matches(uint32_t index, const uint8_t* record) const;
 
  private:
   void Grow();

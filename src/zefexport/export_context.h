@@ -72,6 +72,9 @@ struct ExportContext {
     std::vector<uint8_t> kept, staging;
     std::vector<uint32_t> remap;
     std::vector<uint64_t> slots;
+    // Per mesh vertex, the part it was last welded in (high half) and its kept index there.
+    std::vector<uint64_t> lastWeld;
+    uint32_t part = 0;
   } scratch;
 
   void Step(const char* node, const char* operation, int barPos = -1) {

@@ -280,11 +280,30 @@ void WriteGBlock(zef::SceneBuffer& buf, ExportContext::Scratch& scratch, const F
     kept.reserve(corners * stride);
     zef::VertexWelder welder(kept, static_cast<uint32_t>(stride), std::min<std::size_t>(corners, 1 << 16),
                              &scratch.slots);
+    // Corners made from one mesh vertex mostly weld to the same record: the record that
+    // vertex last welded to is tried first, which spares most corners the hash lookup.
+    // Only an equal record is taken, so the result is what the lookup would give.
+    std::vector<uint64_t>& last = scratch.lastWeld;
+    if (++scratch.part == 0) {
+      std::fill(last.begin(), last.end(), 0);
+      scratch.part = 1;
+    }
+    const uint64_t part = uint64_t{scratch.part} << 32;
     std::size_t c = 0;
     for (uint32_t t : tris)
       for (std::size_t k = 0; k < 3; ++k, ++c) {
-        PutCorner(staging.data(), faces, 3 * std::size_t(t) + k, pairs, offset);
-        remap[c] = welder.Add(staging.data());
+        const std::size_t corner = 3 * std::size_t(t) + k;
+        PutCorner(staging.data(), faces, corner, pairs, offset);
+        const uint32_t v = faces.hostVerts[corner];
+        if (v >= last.size()) last.resize(std::size_t{v} + 1, 0);
+        const uint64_t hint = last[v];
+        const uint32_t hinted = static_cast<uint32_t>(hint);
+        if ((hint & ~uint64_t{0xFFFFFFFF}) == part && welder.Matches(hinted, staging.data())) {
+          remap[c] = hinted;
+        } else {
+          remap[c] = welder.Add(staging.data());
+          last[v] = part | remap[c];
+        }
       }
     count = welder.Kept();
   }
