@@ -1,5 +1,8 @@
 #include "host/mesh.h"
 
+#include "support/append_generated.h"
+#include "support/memmgr.h"
+
 namespace vorlan::host {
 
 bool Mesh::HasMap(int channel) const {
@@ -28,8 +31,13 @@ void Mesh::BuildNormals() {
   handSet_ = !explicitNormals.empty() && normalFaces.size() == faces.size();
   if (handSet_) {
     cornerNormals_ = {};
-    unitNormals_.resize(explicitNormals.size());
-    for (std::size_t i = 0; i < unitNormals_.size(); ++i) unitNormals_[i] = Normalize(explicitNormals[i]);
+    // Built once per import of a large mesh: its pages are backed in one call and every
+    // normal is stored once.
+    unitNormals_.clear();
+    unitNormals_.reserve(explicitNormals.size());
+    support::PrefaultForWrite(unitNormals_.data(), unitNormals_.capacity() * sizeof(Point3));
+    support::AppendGenerated(unitNormals_, explicitNormals.size(),
+                             [this](std::size_t i) VORLAN_INLINE { return Normalize(explicitNormals[i]); });
     return;
   }
   unitNormals_ = {};

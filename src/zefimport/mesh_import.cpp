@@ -3,6 +3,7 @@
 #include <array>
 #include <cassert>
 
+#include "support/append_generated.h"
 #include "support/log.h"
 #include "support/memmgr.h"
 #include "zef/blocks.h"
@@ -163,30 +164,46 @@ bool ReadVertices(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
   pb.vertCount = static_cast<uint32_t>(n);
   // Normals line up with the vertices even when an earlier part was cut short.
   m.explicitNormals.resize(m.verts.size());
-  const std::size_t first = m.verts.size();
-  m.verts.resize(first + n);
-  m.explicitNormals.resize(first + n);
-  host::Point3* verts = m.verts.data() + first;
-  host::Point3* normals = m.explicitNormals.data() + first;
-  for (std::size_t i = 0; i < n; ++i) {
+  support::AppendGenerated(m.verts, n, [base, step](std::size_t i) VORLAN_INLINE {
     const uint8_t* v = base + i * step;
-    verts[i] = {support::LoadF32(v), support::LoadF32(v + 4), support::LoadF32(v + 8)};
-    normals[i] = {support::LoadF32(v + 12), support::LoadF32(v + 16), support::LoadF32(v + 20)};
-  }
+    return host::Point3{support::LoadF32(v), support::LoadF32(v + 4), support::LoadF32(v + 8)};
+  });
+  support::AppendGenerated(m.explicitNormals, n, [base, step](std::size_t i) VORLAN_INLINE {
+    const uint8_t* v = base + i * step + 12;
+    return host::Point3{support::LoadF32(v), support::LoadF32(v + 4), support::LoadF32(v + 8)};
+  });
   // Pairs the vertex records do not have room for are not read.
   const std::size_t available = (step - 24) / 8;
   for (std::size_t k = 0; k < pb.pairs.size() && k < available; ++k) {
-    host::MapChannel& ch = PlannedMap(mb, pb.pairs[k].channel);
-    const std::size_t at = ch.tverts.size();
-    ch.tverts.resize(at + n);
-    host::Point3* out = ch.tverts.data() + at;
     const uint8_t* pairs = base + 24 + 8 * k;
-    for (std::size_t i = 0; i < n; ++i) {
-      const uint8_t* v = pairs + i * step;
-      out[i] = {support::LoadF32(v), 1.0f - support::LoadF32(v + 4), 0.0f};
-    }
+    support::AppendGenerated(PlannedMap(mb, pb.pairs[k].channel).tverts, n,
+                             [pairs, step](std::size_t i) VORLAN_INLINE {
+                               const uint8_t* v = pairs + i * step;
+                               return host::Point3{support::LoadF32(v), 1.0f - support::LoadF32(v + 4), 0.0f};
+                             });
   }
   return true;
+}
+
+// A corner index past its part's vertices would point into another part or past the mesh:
+// it becomes the part's first vertex, and the first such face of the part is logged.
+// Kept out of line, so that the loop over good faces stays small.
+[[gnu::cold]] void RepairCorners(uint32_t (&v)[3], uint32_t vertCount, std::size_t face, bool& reported) {
+  for (uint32_t& idx : v) {
+    if (idx < vertCount) continue;
+    if (!reported)
+      LogFormat(support::LOG_ERROR, "ImportGobjBlock() : face index %u out of range, face %d\n", idx,
+                static_cast<int>(face));
+    reported = true;
+    idx = 0;
+  }
+}
+
+// A map face whose corners lie past the channel's vertices gets the placeholder.
+[[gnu::cold]] std::array<uint32_t, 3> MissingMapFace(int channel, uint64_t v0, uint64_t v1, uint64_t v2) {
+  LogFormat(kLogTree, "chn %d: v0 = %d;\tv1 = %d;\tv2 = %d\n", channel, static_cast<int>(v0),
+            static_cast<int>(v1), static_cast<int>(v2));
+  return kCornerNumbers;
 }
 
 bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
@@ -217,32 +234,17 @@ bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
   const std::size_t c0 = Corner(pb, 0), c1 = Corner(pb, 1), c2 = Corner(pb, 2);
   const uint32_t vertCount = pb.vertCount, vertBase = pb.vertBase;
   bool reported = false;
-  // The arrays are sized first and filled through plain pointers: building each face on
-  // the way made the compiler pass it through memory, a stall per face.
-  m.faces.resize(faceBase + n);
-  m.normalFaces.resize(faceBase + n);
-  host::MeshFace* faces = m.faces.data() + faceBase;
-  std::array<uint32_t, 3>* normals = m.normalFaces.data() + faceBase;
-  for (std::size_t i = 0; i < n; ++i) {
-    const uint8_t* t = src + 12 * i;
-    uint32_t v[3] = {support::LoadU32(t + 4 * c0), support::LoadU32(t + 4 * c1),
-                     support::LoadU32(t + 4 * c2)};
-    if (v[0] >= vertCount || v[1] >= vertCount || v[2] >= vertCount) [[unlikely]] {
-      for (uint32_t& idx : v) {
-        // An index past this part's vertices would point into another part or past the mesh.
-        if (idx < vertCount) continue;
-        if (!reported)
-          LogFormat(support::LOG_ERROR, "ImportGobjBlock() : face index %u out of range, face %d\n", idx,
-                    static_cast<int>(i));
-        reported = true;
-        idx = 0;
-      }
-    }
-    const std::array<uint32_t, 3> corners{v[0] + vertBase, v[1] + vertBase, v[2] + vertBase};
-    faces[i].v = corners;
-    faces[i].matId = matId;
-    normals[i] = corners;
-  }
+  support::AppendGenerated(
+      m.faces, n, [src, c0, c1, c2, vertCount, vertBase, matId, &reported](std::size_t i) VORLAN_INLINE {
+        const uint8_t* t = src + 12 * i;
+        uint32_t v[3] = {support::LoadU32(t + 4 * c0), support::LoadU32(t + 4 * c1),
+                         support::LoadU32(t + 4 * c2)};
+        if (v[0] >= vertCount || v[1] >= vertCount || v[2] >= vertCount) [[unlikely]]
+          RepairCorners(v, vertCount, i, reported);
+        return host::MeshFace{.v = {v[0] + vertBase, v[1] + vertBase, v[2] + vertBase}, .matId = matId};
+      });
+  const host::MeshFace* faces = m.faces.data() + faceBase;
+  support::AppendGenerated(m.normalFaces, n, [faces](std::size_t i) VORLAN_INLINE { return faces[i].v; });
   for (std::size_t c = 0; c < pb.channels.size(); ++c) {
     host::MapChannel& ch = PlannedMap(mb, pb.channels[c]);
     // Faces of earlier parts without this channel get placeholder map faces, so that map
@@ -250,21 +252,17 @@ bool ReadFaces(ImportContext& ctx, MeshBuild& mb, PartBuild& pb) {
     if (ch.tfaces.size() < faceBase) ch.tfaces.resize(faceBase, kCornerNumbers);
     const std::size_t base = pb.channelBase[c];
     const std::size_t tcount = ch.tverts.size();
-    const std::size_t at = ch.tfaces.size();
-    ch.tfaces.resize(at + n);
-    std::array<uint32_t, 3>* out = ch.tfaces.data() + at;
-    for (std::size_t i = 0; i < n; ++i) {
-      const uint8_t* t = src + 12 * i;
-      const uint64_t v0 = base + support::LoadU32(t + 4 * c0), v1 = base + support::LoadU32(t + 4 * c1),
-                     v2 = base + support::LoadU32(t + 4 * c2);
-      if (v0 >= tcount || v1 >= tcount || v2 >= tcount) [[unlikely]] {
-        LogFormat(kLogTree, "chn %d: v0 = %d;\tv1 = %d;\tv2 = %d\n", pb.channels[c], static_cast<int>(v0),
-                  static_cast<int>(v1), static_cast<int>(v2));
-        out[i] = kCornerNumbers;
-      } else {
-        out[i] = {static_cast<uint32_t>(v0), static_cast<uint32_t>(v1), static_cast<uint32_t>(v2)};
-      }
-    }
+    const int channel = pb.channels[c];
+    support::AppendGenerated(
+        ch.tfaces, n, [src, c0, c1, c2, base, tcount, channel](std::size_t i) VORLAN_INLINE {
+          const uint8_t* t = src + 12 * i;
+          const uint64_t v0 = base + support::LoadU32(t + 4 * c0), v1 = base + support::LoadU32(t + 4 * c1),
+                         v2 = base + support::LoadU32(t + 4 * c2);
+          if (v0 >= tcount || v1 >= tcount || v2 >= tcount) [[unlikely]]
+            return MissingMapFace(channel, v0, v1, v2);
+          return std::array<uint32_t, 3>{static_cast<uint32_t>(v0), static_cast<uint32_t>(v1),
+                                         static_cast<uint32_t>(v2)};
+        });
   }
   return true;
 }
