@@ -4,8 +4,13 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <map>
+#include <memory>
 #include <optional>
+#include <span>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "support/file_io.h"
@@ -305,55 +310,63 @@ ViewCamera ChooseCamera(const Scene& scene, const ViewportOptions& options) {
   return v;
 }
 
-host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& options) {
-  host::ViewportImage img;
-  img.width = std::clamp(options.width, 1, kMaxSide);
-  img.height = std::clamp(options.height, 1, kMaxSide);
-  img.bitsPerPixel = 32;
-  img.driverName = "Software";
-  std::size_t count = static_cast<std::size_t>(img.width) * static_cast<std::size_t>(img.height);
-  img.pixels.resize(count * 4);
-  for (std::size_t i = 0; i < count; ++i) {
-    img.pixels[i * 4 + 0] = kBackground;
-    img.pixels[i * 4 + 1] = kBackground;
-    img.pixels[i * 4 + 2] = kBackground;
-    img.pixels[i * 4 + 3] = 0xFF;
-  }
-  std::vector<float> invDepth(count, 0.0f);
+namespace {
 
-  ViewCamera cam = ChooseCamera(scene, options);
-  Matrix3 view = Inverse(cam.tm);
-  Target target{img.width, img.height, 0, img.width * 0.5f, img.height * 0.5f, img.pixels, invDepth};
-  target.focal = (img.width * 0.5f) / std::tan(cam.fov * 0.5f);
-  // A light from above and to the left of the viewer, in camera space.
-  const Point3 light = Normalize(Point3{-0.4f, 0.6f, 0.7f});
-  TextureCache textures;
+// A mesh to draw and the node it belongs to; `owned` keeps a converted mesh alive.
+struct DrawItem {
+  const SceneNode* node = nullptr;
+  const host::Mesh* mesh = nullptr;
+  std::shared_ptr<const host::Mesh> owned;
+};
 
-  for (const SceneNode* n : scene.AllNodes()) {
-    const host::Object* o = n->EvalWorldState(options.time);
-    if (!o || !o->CanConvertToTriMesh()) continue;
-    // An editable mesh is drawn where it lies; other objects are converted for the picture.
-    std::optional<host::Mesh> converted;
-    const host::Mesh* mesh = nullptr;
-    if (const auto* editable = dynamic_cast<const MeshObject*>(o)) {
-      mesh = &editable->mesh;
-    } else if ((converted = o->ConvertToTriMesh(options.time))) {
-      mesh = &*converted;
+// What every triangle of one picture shares.
+struct Frame {
+  Matrix3 view;
+  float nearPlane = 0;
+  host::TimeValue time = 0;
+  Point3 light;
+};
+
+// A picture being drawn: pixels as the image keeps them and the depth of each.
+struct Layer {
+  std::vector<uint8_t> pixels;
+  std::vector<float> invDepth;
+
+  explicit Layer(std::size_t count) : pixels(count * 4), invDepth(count, 0.0f) {
+    for (std::size_t i = 0; i < count; ++i) {
+      pixels[i * 4 + 0] = kBackground;
+      pixels[i * 4 + 1] = kBackground;
+      pixels[i * 4 + 2] = kBackground;
+      pixels[i * 4 + 3] = 0xFF;
     }
-    if (!mesh || mesh->faces.empty()) continue;
-    Matrix3 toCamera = n->GetObjectTM(options.time) * view;
-    std::vector<Point3> cv(mesh->verts.size());
-    for (std::size_t i = 0; i < cv.size(); ++i) cv[i] = toCamera.PointTransform(mesh->verts[i]);
-    std::array<uint8_t, 3> base = NodeColour(n->GetName());
-    FaceLook look(n->GetMtl(), *mesh, textures);
-    for (std::size_t fi = 0; fi < mesh->faces.size(); ++fi) {
-      const host::MeshFace& f = mesh->faces[fi];
+  }
+};
+
+// Draws the faces numbered [begin, end) when the items' faces are counted one after another.
+void DrawFaces(std::span<const DrawItem> items, std::size_t begin, std::size_t end, const Frame& frame,
+               Target& target) {
+  TextureCache textures;
+  std::size_t first = 0;  // number of the item's first face
+  for (const DrawItem& item : items) {
+    const host::Mesh& mesh = *item.mesh;
+    const std::size_t lo = std::max(begin, first), hi = std::min(end, first + mesh.faces.size());
+    const std::size_t itemFirst = first;
+    first += mesh.faces.size();
+    if (lo >= hi) continue;
+    const std::size_t from = lo - itemFirst, to = hi - itemFirst;
+    Matrix3 toCamera = item.node->GetObjectTM(frame.time) * frame.view;
+    std::vector<Point3> cv(mesh.verts.size());
+    for (std::size_t i = 0; i < cv.size(); ++i) cv[i] = toCamera.PointTransform(mesh.verts[i]);
+    std::array<uint8_t, 3> base = NodeColour(item.node->GetName());
+    FaceLook look(item.node->GetMtl(), mesh, textures);
+    for (std::size_t fi = from; fi < to; ++fi) {
+      const host::MeshFace& f = mesh.faces[fi];
       if (f.v[0] >= cv.size() || f.v[1] >= cv.size() || f.v[2] >= cv.size()) continue;
       std::array<Point3, 3> tri{cv[f.v[0]], cv[f.v[1]], cv[f.v[2]]};
       if (!Finite(tri[0]) || !Finite(tri[1]) || !Finite(tri[2])) continue;
       // Flat Lambert lighting, lit from both sides so that flipped faces still show.
       Point3 normal = Normalize(Cross(tri[1] - tri[0], tri[2] - tri[0]));
-      float lambert = std::fabs(Dot(normal, light));
+      float lambert = std::fabs(Dot(normal, frame.light));
       if (!std::isfinite(lambert)) continue;
       float k = 0.25f + 0.75f * std::min(lambert, 1.0f);
       Shade shade;
@@ -361,9 +374,96 @@ host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& op
       for (std::size_t c = 0; c < 3; ++c) shade.rgb[c] = static_cast<uint8_t>(float(base[c]) * k + 0.5f);
       std::array<Uv, 3> uv{};
       shade.texture = look.Texture(fi, f.matId, uv);
-      DrawTriangle(target, cam.nearPlane, tri, uv, shade);
+      DrawTriangle(target, frame.nearPlane, tri, uv, shade);
     }
   }
+}
+
+// Faces from which a picture is drawn by two threads.
+constexpr std::size_t kFacesForTwoThreads = 1 << 16;
+
+}  // namespace
+
+host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& options) {
+  host::ViewportImage img;
+  img.width = std::clamp(options.width, 1, kMaxSide);
+  img.height = std::clamp(options.height, 1, kMaxSide);
+  img.bitsPerPixel = 32;
+  img.driverName = "Software";
+  const std::size_t count = static_cast<std::size_t>(img.width) * static_cast<std::size_t>(img.height);
+
+  ViewCamera cam = ChooseCamera(scene, options);
+  // A light from above and to the left of the viewer, in camera space.
+  const Frame frame{Inverse(cam.tm), cam.nearPlane, options.time, Normalize(Point3{-0.4f, 0.6f, 0.7f})};
+  const float focal = (img.width * 0.5f) / std::tan(cam.fov * 0.5f);
+
+  std::vector<DrawItem> items;
+  std::size_t faces = 0;
+  for (const SceneNode* n : scene.AllNodes()) {
+    const host::Object* o = n->EvalWorldState(options.time);
+    if (!o || !o->CanConvertToTriMesh()) continue;
+    // An editable mesh is drawn where it lies; other objects are converted for the picture.
+    DrawItem item{n, nullptr, nullptr};
+    if (const auto* editable = dynamic_cast<const MeshObject*>(o)) {
+      item.mesh = &editable->mesh;
+    } else if (auto converted = o->ConvertToTriMesh(options.time)) {
+      item.owned = std::make_shared<const host::Mesh>(std::move(*converted));
+      item.mesh = item.owned.get();
+    }
+    if (!item.mesh || item.mesh->faces.empty()) continue;
+    faces += item.mesh->faces.size();
+    items.push_back(std::move(item));
+  }
+
+  // The first half of the faces is drawn here and the second half beside it into a picture
+  // of its own. A pixel then shows the second half's face where that one is strictly nearer,
+  // as when one thread draws every face in order: a later face only covers a nearer one.
+  Layer firstHalf(count);
+  Target target{img.width,        img.height,        focal, img.width * 0.5f, img.height * 0.5f,
+                firstHalf.pixels, firstHalf.invDepth};
+  std::optional<Layer> secondHalf;
+  std::exception_ptr secondFailed;
+  std::thread second;
+  std::size_t split = faces;
+  const bool two = options.threads == 2 || (options.threads == 0 && faces >= kFacesForTwoThreads &&
+                                            std::thread::hardware_concurrency() > 1);
+  if (two) {
+    try {
+      secondHalf.emplace(count);
+      split = faces / 2;
+      second = std::thread([&] {
+        try {
+          Target t{img.width,          img.height,          focal, img.width * 0.5f, img.height * 0.5f,
+                   secondHalf->pixels, secondHalf->invDepth};
+          DrawFaces(items, split, faces, frame, t);
+        } catch (...) {
+          secondFailed = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      split = faces;  // no thread to be had: everything is drawn here
+    }
+  }
+  try {
+    DrawFaces(items, 0, split, frame, target);
+  } catch (...) {
+    if (second.joinable()) second.join();
+    throw;
+  }
+  if (second.joinable()) {
+    second.join();
+    if (secondFailed) std::rethrow_exception(secondFailed);
+    const std::size_t w = static_cast<std::size_t>(img.width), h = static_cast<std::size_t>(img.height);
+    for (std::size_t y = 0; y < h; ++y)
+      for (std::size_t x = 0; x < w; ++x) {
+        const std::size_t di = y * w + x;
+        if (!(secondHalf->invDepth[di] > firstHalf.invDepth[di])) continue;
+        const std::size_t pi = ((h - 1 - y) * w + x) * 4;
+        std::copy_n(secondHalf->pixels.begin() + std::ptrdiff_t(pi), 4,
+                    firstHalf.pixels.begin() + std::ptrdiff_t(pi));
+      }
+  }
+  img.pixels = std::move(firstHalf.pixels);
   return img;
 }
 

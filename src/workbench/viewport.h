@@ -26,6 +26,9 @@ struct ViewportOptions {
   // Node whose camera to look through; empty: the scene's active view camera, and when
   // that names no camera node, a fixed three-quarter view that frames every mesh.
   std::string cameraNode;
+  // Threads that draw: 0 lets a large scene use two where the machine has them; 1 or 2 draw
+  // with that many whatever the scene. The picture is the same either way.
+  int threads = 0;
 };
 
 // The view a rendering uses: the camera's world transform (looking down its -Z axis with +Y

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <random>
 
 #include "support/file_io.h"
 #include "workbench/materials.h"
@@ -115,6 +116,37 @@ TEST(Viewport, NearerSurfaceWinsWhateverTheDrawingOrder) {
   EXPECT_FALSE(IsBackground(Pixel(a, 128, 128)));
   EXPECT_EQ(a.pixels, b.pixels);
   EXPECT_EQ(a.pixels, c.pixels);
+}
+
+// Two threads each draw half of the faces; where they meet the picture must be the one that
+// drawing every face in order gives, equal depths included (the earlier face keeps its pixel).
+TEST(Viewport, TwoThreadsDrawTheSamePictureAsOne) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> coord(-2.0f, 2.0f);
+  for (int round = 0; round < 12; ++round) {
+    Scene s;
+    Mesh soup;
+    const int count = 20 + round * 37;
+    for (int i = 0; i < 3 * count; ++i) soup.verts.push_back({coord(rng), coord(rng), coord(rng)});
+    for (uint32_t i = 0; i < uint32_t(count); ++i) soup.faces.push_back({.v = {3 * i, 3 * i + 1, 3 * i + 2}});
+    AddMesh(s, "first", soup);
+    // The same triangles again under another name (another colour): every pixel of them is a
+    // tie between the halves when the split falls between the two nodes.
+    AddMesh(s, "again", soup);
+    if (round % 3 == 2) {
+      auto& turned = AddMesh(s, "turned", soup);
+      turned.SetTransform(Matrix3::RotationX(0.3f * float(round)));
+    }
+    if (round % 4 == 3) AddCamera(s, "cam"), s.activeViewCamera = "cam";
+    ViewportOptions one, two;
+    one.threads = 1;
+    two.threads = 2;
+    one.width = two.width = 96 + round;
+    one.height = two.height = 80;
+    const host::ViewportImage a = RenderViewport(s, one), b = RenderViewport(s, two);
+    ASSERT_GT(CountDrawn(a), 0) << "round " << round;
+    EXPECT_EQ(a.pixels, b.pixels) << "round " << round;
+  }
 }
 
 TEST(Viewport, RowsRunFromTheBottomUp) {
