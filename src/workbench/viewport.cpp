@@ -4,16 +4,14 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
 #include <span>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "support/file_io.h"
+#include "support/two_halves.h"
 #include "workbench/png.h"
 #include "workbench/texture_image.h"
 
@@ -418,41 +416,17 @@ host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& op
   // The first half of the faces is drawn here and the second half beside it into a picture
   // of its own. A pixel then shows the second half's face where that one is strictly nearer,
   // as when one thread draws every face in order: a later face only covers a nearer one.
+  const bool two =
+      options.threads == 2 || (options.threads == 0 && support::WorthTwoThreads(faces, kFacesForTwoThreads));
   Layer firstHalf(count);
-  Target target{img.width,        img.height,        focal, img.width * 0.5f, img.height * 0.5f,
-                firstHalf.pixels, firstHalf.invDepth};
   std::optional<Layer> secondHalf;
-  std::exception_ptr secondFailed;
-  std::thread second;
-  std::size_t split = faces;
-  const bool two = options.threads == 2 || (options.threads == 0 && faces >= kFacesForTwoThreads &&
-                                            std::thread::hardware_concurrency() > 1);
-  if (two) {
-    try {
-      secondHalf.emplace(count);
-      split = faces / 2;
-      second = std::thread([&] {
-        try {
-          Target t{img.width,          img.height,          focal, img.width * 0.5f, img.height * 0.5f,
-                   secondHalf->pixels, secondHalf->invDepth};
-          DrawFaces(items, split, faces, frame, t);
-        } catch (...) {
-          secondFailed = std::current_exception();
-        }
-      });
-    } catch (const std::system_error&) {
-      split = faces;  // no thread to be had: everything is drawn here
-    }
-  }
-  try {
-    DrawFaces(items, 0, split, frame, target);
-  } catch (...) {
-    if (second.joinable()) second.join();
-    throw;
-  }
-  if (second.joinable()) {
-    second.join();
-    if (secondFailed) std::rethrow_exception(secondFailed);
+  if (two) secondHalf.emplace(count);
+  support::RunInTwoHalves(faces, two, [&](std::size_t begin, std::size_t end) {
+    Layer& layer = begin == 0 ? firstHalf : *secondHalf;
+    Target t{img.width, img.height, focal, img.width * 0.5f, img.height * 0.5f, layer.pixels, layer.invDepth};
+    DrawFaces(items, begin, end, frame, t);
+  });
+  if (secondHalf) {
     const std::size_t w = static_cast<std::size_t>(img.width), h = static_cast<std::size_t>(img.height);
     for (std::size_t y = 0; y < h; ++y)
       for (std::size_t x = 0; x < w; ++x) {

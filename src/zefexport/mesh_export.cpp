@@ -12,6 +12,7 @@
 #include "host/ids.h"
 #include "host/mesh.h"
 #include "support/bytes.h"
+#include "support/two_halves.h"
 #include "zef/flush.h"
 #include "zefexport/mesh_export_channels.h"
 
@@ -29,6 +30,8 @@ namespace {
 
 // Faces whose material a mesh cannot take more than this many of, and keep 3 x count in 32 bits.
 constexpr std::size_t kMaxTriangles = 0x50000000;
+// Faces from which a face list is filled on two threads.
+constexpr std::size_t kFacesForTwoThreads = 1 << 15;
 
 std::string MaterialErrorText(const std::string& mtl, const std::string& node, int face, int matId) {
   return "Material error: data inconsistency found in material '" + mtl + "'.\nNode: '" + node +
@@ -123,37 +126,52 @@ void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceLis
     if (s) uvFloats += 6 * static_cast<std::size_t>(PlanOf(*s).pairCount);
   }
 
+  // Sized without clearing first: storage kept from an earlier node is overwritten, not
+  // zeroed and then overwritten. Every element below is written.
   out.triangles.resize(numFaces);
   out.positions.resize(3 * std::size_t(numFaces));
   out.normals.resize(3 * std::size_t(numFaces));
   out.hostVerts.resize(3 * std::size_t(numFaces));
   out.uvs.assign(uvFloats, 0.0f);
 
-  const std::array<int, 3> order = mirrored ? std::array<int, 3>{2, 1, 0} : std::array<int, 3>{0, 1, 2};
   std::size_t uv = 0;
   for (uint32_t f = 0; f < numFaces; ++f) {
-    const host::MeshFace& face = mesh_.faces[f];
     FaceList::Triangle& tri = out.triangles[f];
-    tri.smGroups = face.smGroup;
     SlotState* s = faceSlot[f];
-    const BoundPlan& plan = s ? *s->plan : none_;
+    tri.smGroups = mesh_.faces[f].smGroup;
     tri.matIndex = s ? s->matIndex : -1;
     tri.mtl = s ? s->mtl : nullptr;
-    tri.pairCount = plan.pairCount;
+    tri.pairCount = s ? s->plan->pairCount : 0;
     tri.uvStart = static_cast<uint32_t>(uv);
-    for (int k = 0; k < 3; ++k) {
-      const int c = order[static_cast<std::size_t>(k)];
-      const std::size_t corner = 3 * std::size_t(f) + static_cast<std::size_t>(k);
-      out.hostVerts[corner] = face.v[static_cast<std::size_t>(c)];
-      out.positions[corner] = toPivot.PointTransform(mesh_.verts[face.v[static_cast<std::size_t>(c)]]);
-      out.normals[corner] =
-          host::Normalize(toPivot.VectorTransform(mesh_.CornerNormal(static_cast<int>(f), c)));
-      if (plan.pairCount) {
-        ComputeCornerPairs(plan, f, c, out.uvs.data() + uv);
-        uv += 2 * plan.pairCount;
-      }
-    }
+    uv += 6 * std::size_t{tri.pairCount};
   }
+
+  // The corners of each face depend on that face alone, so a large mesh fills them on two
+  // threads.
+  const std::array<int, 3> order = mirrored ? std::array<int, 3>{2, 1, 0} : std::array<int, 3>{0, 1, 2};
+  const host::Mesh& mesh = mesh_;
+  support::RunInTwoHalves(numFaces, support::WorthTwoThreads(numFaces, kFacesForTwoThreads),
+                          [&](std::size_t begin, std::size_t end) {
+                            for (std::size_t f = begin; f < end; ++f) {
+                              const host::MeshFace& face = mesh.faces[f];
+                              const SlotState* s = faceSlot[f];
+                              const BoundPlan& plan = s ? *s->plan : none_;
+                              float* uvs = out.uvs.data() + out.triangles[f].uvStart;
+                              for (int k = 0; k < 3; ++k) {
+                                const int c = order[static_cast<std::size_t>(k)];
+                                const uint32_t v = face.v[static_cast<std::size_t>(c)];
+                                const std::size_t corner = 3 * f + static_cast<std::size_t>(k);
+                                out.hostVerts[corner] = v;
+                                out.positions[corner] = toPivot.PointTransform(mesh.verts[v]);
+                                out.normals[corner] = host::Normalize(
+                                    toPivot.VectorTransform(mesh.CornerNormal(static_cast<int>(f), c)));
+                                if (plan.pairCount) {
+                                  ComputeCornerPairs(plan, static_cast<uint32_t>(f), c, uvs);
+                                  uvs += 2 * plan.pairCount;
+                                }
+                              }
+                            }
+                          });
 }
 
 }  // namespace
@@ -176,9 +194,9 @@ bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t
 
 bool BuildFaceList(ExportContext& ctx, const host::Node& node, host::TimeValue t,
                    const host::Matrix3& objectOffset, host::Mesh* mesh, FaceList& out) {
-  out.Clear();
   ctx.Step(nullptr, "Mesh");
   if (!mesh || !mesh->IsValid() || mesh->faces.size() > kMaxTriangles) {
+    out.Clear();
     ctx.Message("Convert...() - bad object pObj", "Error");
     return false;
   }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
 
 #include "zefexport/mesh_export_fixture.h"
 
@@ -558,6 +559,65 @@ TEST(MeshExportTextures, PartsWithDifferentPairCountsArePaddedToOneStride) {
   EXPECT_EQ(g.verts[0][6], 0.0f);
   EXPECT_EQ(g.verts[0][7], 0.0f);
   EXPECT_EQ(g.verts[3][7], 0.75f);
+}
+
+// A mesh large enough to be listed on two threads gives every face what the same face gives
+// in a small mesh of a few faces around it, at the split between the threads too.
+TEST(MeshExportGeometry, ALargeMeshListsEachFaceAsASmallMeshDoes) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> coord(-5.0f, 5.0f);
+  host::Mesh big;
+  for (int i = 0; i < 3000; ++i) big.verts.push_back({coord(rng), coord(rng), coord(rng)});
+  for (int i = 0; i < 500; ++i) big.explicitNormals.push_back({coord(rng), coord(rng), coord(rng)});
+  host::MapChannel& uv = big.Map(1);
+  for (int i = 0; i < 700; ++i) uv.tverts.push_back({coord(rng), coord(rng), 0});
+  std::uniform_int_distribution<uint32_t> vert(0, 2999), normal(0, 499), tvert(0, 699), mat(0, 1);
+  const uint32_t faceCount = 40000;
+  for (uint32_t i = 0; i < faceCount; ++i) {
+    big.faces.push_back({{vert(rng), vert(rng), vert(rng)}, 1, static_cast<uint16_t>(mat(rng)), 7});
+    big.normalFaces.push_back({normal(rng), normal(rng), normal(rng)});
+    uv.tfaces.push_back({tvert(rng), tvert(rng), tvert(rng)});
+  }
+  // Faces of the first material carry a texture pair, the others none.
+  auto textured = std::make_shared<workbench::StandardMtl>("T");
+  textured->SetMap(1, Bitmap(1));
+  auto plain = std::make_shared<workbench::StandardMtl>("P");
+  auto multi = std::make_shared<workbench::MultiMtl>("M", 2);
+  multi->subs = {textured, plain};
+  const host::Matrix3 mirror = host::Matrix3::Scale({-1, 1, 1}) * host::Matrix3::Translation({1, 2, 3});
+
+  auto list = [&](host::Mesh mesh, FaceList& faces) {
+    ExportFixture f;
+    auto& node = f.AddMeshNode("N", std::move(mesh), multi);
+    node.SetTransform(mirror);
+    f.RegisterSlots(node, {{0, textured.get()}, {1, plain.get()}});
+    ASSERT_TRUE(BuildFaceList(f.ctx, node, 0, host::Matrix3(), faces));
+  };
+  FaceList all;
+  list(big, all);
+  ASSERT_EQ(all.NumTriangles(), faceCount);
+  for (uint32_t first : {0u, 7u, faceCount / 2 - 3, faceCount / 2 + 1, faceCount - 5}) {
+    host::Mesh window = big;
+    const auto from = std::ptrdiff_t(first), to = std::ptrdiff_t(std::min(first + 5, faceCount));
+    window.faces.assign(big.faces.begin() + from, big.faces.begin() + to);
+    window.normalFaces.assign(big.normalFaces.begin() + from, big.normalFaces.begin() + to);
+    window.Map(1).tfaces.assign(uv.tfaces.begin() + from, uv.tfaces.begin() + to);
+    FaceList few;
+    list(window, few);
+    for (std::size_t t = 0; t < few.NumTriangles(); ++t) {
+      const std::size_t f = first + t;
+      SCOPED_TRACE("face " + std::to_string(f));
+      EXPECT_EQ(few.triangles[t].matIndex, all.triangles[f].matIndex);
+      ASSERT_EQ(few.triangles[t].pairCount, all.triangles[f].pairCount);
+      for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(few.positions[3 * t + k], all.positions[3 * f + k]);
+        EXPECT_EQ(few.normals[3 * t + k], all.normals[3 * f + k]);
+        EXPECT_EQ(few.hostVerts[3 * t + k], all.hostVerts[3 * f + k]);
+        const auto a = few.CornerUVs(3 * t + k), b = all.CornerUVs(3 * f + k);
+        EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end()));
+      }
+    }
+  }
 }
 
 }  // namespace
