@@ -111,7 +111,23 @@ void ReadArrayPieces(const Json& ref, const std::string& path, ElementType type,
   const BufferSource& src = Source(path);
   const std::size_t size = type.Bytes();
   const uint64_t perPiece = std::max<std::size_t>(1, kPieceBytes / size);
-  std::vector<uint8_t> piece(static_cast<std::size_t>(std::min(count, perPiece) * size));
+  // One piece buffer per thread, kept from array to array: a large document has thousands of
+  // arrays, and a new buffer for each cost fresh zeroed pages every time. A decoder that
+  // reads another array meanwhile gets a buffer of its own.
+  thread_local std::vector<uint8_t> kept;
+  thread_local bool keptInUse = false;
+  std::vector<uint8_t> own;
+  const bool nested = keptInUse;
+  std::vector<uint8_t>& piece = nested ? own : kept;
+  struct Release {
+    bool active;
+    ~Release() {
+      if (active) keptInUse = false;
+    }
+  } release{!nested};
+  keptInUse = true;
+  const std::size_t need = static_cast<std::size_t>(std::min(count, perPiece) * size);
+  if (piece.size() < need) piece.resize(need);
   std::string error;
   for (uint64_t first = 0; first < count; first += perPiece) {
     const uint64_t n = std::min(perPiece, count - first);
