@@ -1,6 +1,7 @@
 #include "zefexport/mesh_export.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -261,16 +262,30 @@ namespace {
 // Returns the end of the record.
 uint8_t* PutCorner(uint8_t* w, const FaceList& faces, std::size_t corner, uint32_t pairs,
                    host::Point3 offset) {
-  auto put = [&w](float v) {
-    support::ByteWriter::StoreU32(w, std::bit_cast<uint32_t>(v));
-    w += 4;
-  };
   const host::Point3 p = faces.positions[corner] - offset;
   const host::Point3 n = faces.normals[corner];
-  put(p.x), put(p.y), put(p.z), put(n.x), put(n.y), put(n.z);
-  for (float f : faces.CornerUVs(corner)) put(f);
-  for (uint32_t i = faces.triangles[corner / 3].pairCount; i < pairs; ++i) put(0.0f), put(0.0f);
-  return w;
+  const std::array<float, 6> head{p.x, p.y, p.z, n.x, n.y, n.z};
+  const std::span<const float> uv = faces.CornerUVs(corner);
+  const std::size_t padding = 2 * (pairs - faces.triangles[corner / 3].pairCount);
+  if constexpr (std::endian::native == std::endian::little) {
+    // The record's layout is the floats' own: copied whole, where storing them one byte at
+    // a time made this the exporter's busiest loop.
+    std::memcpy(w, head.data(), sizeof head);
+    w += sizeof head;
+    if (!uv.empty()) std::memcpy(w, uv.data(), uv.size_bytes());
+    w += uv.size_bytes();
+    std::memset(w, 0, padding * sizeof(float));
+    return w + padding * sizeof(float);
+  } else {
+    auto put = [&w](float v) {
+      support::ByteWriter::StoreU32(w, std::bit_cast<uint32_t>(v));
+      w += 4;
+    };
+    for (float f : head) put(f);
+    for (float f : uv) put(f);
+    for (std::size_t i = 0; i < padding; ++i) put(0.0f);
+    return w;
+  }
 }
 
 // Writes the GBlock of the triangles `tris` (indices into `faces`), all of MatList index
