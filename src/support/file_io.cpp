@@ -18,6 +18,21 @@ namespace {
 std::string Describe(const std::string& path, const char* what) {
   return "\"" + path + "\": " + what + " (" + std::strerror(errno) + ")";
 }
+
+// Moves `total` bytes with a system call that may move fewer: `call(done)` moves from byte
+// `done` on and returns its count or -1 with errno set. An interrupted call is repeated;
+// false on an error or an early end, with errno as the failing call left it.
+template <class Call>
+bool TransferAll(std::size_t total, Call call) {
+  std::size_t done = 0;
+  while (done < total) {
+    const ssize_t n = call(done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
 }  // namespace
 
 FileResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::size_t maxBytes) {
@@ -33,16 +48,14 @@ FileResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std
     return {false, "\"" + path + "\": file too large"};
   }
   out.resize(static_cast<std::size_t>(st.st_size));
-  std::size_t done = 0;
-  while (done < out.size()) {
-    ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ::close(fd);
-      out.resize(done);
-      return {false, Describe(path, "read failed")};
-    }
-    done += static_cast<std::size_t>(n);
+  std::size_t got = 0;
+  if (!TransferAll(out.size(), [&](std::size_t done) {
+        got = done;
+        return ::read(fd, out.data() + done, out.size() - done);
+      })) {
+    ::close(fd);
+    out.resize(got);
+    return {false, Describe(path, "read failed")};
   }
   ::close(fd);
   return {true, {}};
@@ -97,14 +110,9 @@ void RemoveStaleTemporaries(const std::string& path) {
 }
 
 bool WriteAll(int fd, std::span<const uint8_t> data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return ::fsync(fd) == 0;
+  return TransferAll(data.size(),
+                     [&](std::size_t done) { return ::write(fd, data.data() + done, data.size() - done); }) &&
+         ::fsync(fd) == 0;
 }
 
 // An unnamed file in the target's folder, given a temporary name only once it is complete:
@@ -205,15 +213,10 @@ AtomicFileWriter::~AtomicFileWriter() {
 
 bool AtomicFileWriter::Write(std::span<const uint8_t> data) {
   if (!Ok()) return false;
-  std::size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error_ = Describe(path_, "write failed");
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
+  if (!TransferAll(data.size(),
+                   [&](std::size_t done) { return ::write(fd_, data.data() + done, data.size() - done); })) {
+    error_ = Describe(path_, "write failed");
+    return false;
   }
   written_ += data.size();
   return true;
@@ -225,15 +228,11 @@ bool AtomicFileWriter::WriteAt(uint64_t offset, std::span<const uint8_t> data) {
     error_ = "\"" + path_ + "\": write past the end of what was written";
     return false;
   }
-  std::size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error_ = Describe(path_, "write failed");
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
+  if (!TransferAll(data.size(), [&](std::size_t done) {
+        return ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+      })) {
+    error_ = Describe(path_, "write failed");
+    return false;
   }
   return true;
 }
@@ -290,15 +289,11 @@ bool FileReader::ReadAt(uint64_t offset, std::span<uint8_t> out, std::string& er
     error = "\"" + path_ + "\": ends before byte " + std::to_string(offset + out.size());
     return false;
   }
-  std::size_t done = 0;
-  while (done < out.size()) {
-    ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = Describe(path_, "read failed");
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
+  if (!TransferAll(out.size(), [&](std::size_t done) {
+        return ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+      })) {
+    error = Describe(path_, "read failed");
+    return false;
   }
   return true;
 }
