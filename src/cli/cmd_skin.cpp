@@ -55,7 +55,10 @@ struct Session {
 };
 
 bool Load(Context& ctx, const SkinOptions& o, workbench::Scene& scene) {
-  LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(ctx.Common(), o.interchange, "."));
+  // Images embedded in an interchange file go beside the document that `apply` writes; the
+  // other subcommands write no scene and leave them unwritten, not in the current folder.
+  const std::string textureDir = o.out.empty() ? std::string() : OutputFolder(o.out);
+  LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(ctx.Common(), o.interchange, textureDir));
   for (const std::string& w : loaded.warnings) ctx.Warn(w);
   if (!loaded) {
     ctx.Fail(loaded.error);

@@ -100,8 +100,11 @@ TEST_F(UtilitiesCli, BothUtilitiesOpenInTheUtilitiesPanelAndRunFromTheirButtons)
 // by each method, the result written as a scene document.
 TEST_F(UtilitiesCli, SkinOfARealCharacterSavedAndApplied) {
   const std::string glb = std::string(VORLAN_SOURCE_DIR) + "/tests/assets/gltf/CesiumMan/CesiumMan.glb";
+  // The character's embedded texture once went into the current folder of whoever ran this.
+  const bool strayBefore = std::filesystem::exists("CesiumMan_0.jpg");
   RunResult r = RunVorlan(Common() + "skin save " + glb + " Cesium_Man " + File("cm.skd"));
   ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(std::filesystem::exists("CesiumMan_0.jpg"), strayBefore);
   std::vector<uint8_t> bytes;
   ASSERT_TRUE(support::ReadWholeFile(File("cm.skd"), bytes));
   skintools::SkdData saved;
@@ -128,6 +131,8 @@ TEST_F(UtilitiesCli, SkinOfARealCharacterSavedAndApplied) {
   std::vector<uint8_t> again;
   ASSERT_TRUE(support::ReadWholeFile(File("again.skd"), again));
   EXPECT_EQ(again, bytes);
+  EXPECT_TRUE(support::FileExists(File("CesiumMan_0.jpg")));  // beside the document it belongs to
+  EXPECT_EQ(std::filesystem::exists("CesiumMan_0.jpg"), strayBefore);
 }
 
 }  // namespace
