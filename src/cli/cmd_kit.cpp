@@ -32,7 +32,8 @@ class CountingUI : public workbench::ConsoleUI {
 
 int RunKit(Context& ctx, const KitOptions& o) {
   workbench::Scene scene;
-  LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(ctx.Common(), o.interchange, "."));
+  // The run writes no scene, so images embedded in an interchange file stay unwritten.
+  LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(ctx.Common(), o.interchange, ""));
   for (const std::string& w : loaded.warnings) ctx.Warn(w);
   if (!loaded) return ctx.Fail(loaded.error);
   workbench::ConsoleOptions uiOptions;

@@ -44,7 +44,8 @@ int RunUtility(Context& ctx, const UtilityOptions& o) {
   const CommonOptions& common = ctx.Common();
   workbench::Scene scene;
   if (!o.scene.empty()) {
-    LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(common, o.interchange, "."));
+    // The panel writes no scene, so images embedded in an interchange file stay unwritten.
+    LoadResult loaded = LoadScene(o.scene, scene, MakeLoadOptions(common, o.interchange, ""));
     for (const std::string& w : loaded.warnings) ctx.Warn(w);
     if (!loaded) return ctx.Fail(loaded.error);
   }

@@ -62,6 +62,21 @@ TEST_F(UtilitiesCli, KitOnASceneWithoutCharactersWritesNothingAndSaysSo) {
   EXPECT_EQ(RunVorlan("kit " + Sample() + " --engine " + File("data")).exitCode, 2);
 }
 
+// Commands that write no scene leave an interchange file's embedded images unwritten, and
+// say so, instead of putting them into the current folder of whoever runs them.
+TEST_F(UtilitiesCli, KitAndUtilityOnAGlbWriteNoImagesIntoTheCurrentFolder) {
+  const std::string glb = std::string(VORLAN_SOURCE_DIR) + "/tests/assets/gltf/CesiumMan/CesiumMan.glb";
+  const bool strayBefore = std::filesystem::exists("CesiumMan_0.jpg");
+  std::filesystem::create_directories(File("data/G/Eq"));
+  RunResult r =
+      RunVorlan(Common() + "kit " + glb + " --engine " + File("data") + " --export G\\\\Eq --zef G");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("1 embedded images not written"), std::string::npos) << r.out;
+  r = RunVorlan(Common() + "utility SkinTools --scene " + glb);
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(std::filesystem::exists("CesiumMan_0.jpg"), strayBefore);
+}
+
 TEST_F(UtilitiesCli, SkinCommandsCheckTheirArguments) {
   RunResult r = RunVorlan(Common() + "skin save " + Sample() + " NoSuchNode " + File("x.skd"));
   EXPECT_EQ(r.exitCode, 1) << r.out;
