@@ -71,18 +71,13 @@ struct Head {
   uint32_t size = 0;
 };
 
-// Writes the file into `out`, or, with a sink, into `out` a piece at a time that is handed to
-// the sink whenever it has grown past kFlushPiece, between blocks. Positions are the file's.
+// Writes the file into a pending piece that is handed to the sink whenever it has grown past
+// kFlushPiece, between blocks. Positions are the file's.
 class Flusher {
  public:
-  Flusher(std::span<const uint8_t> image, std::vector<uint8_t>& out, ExportProgress* progress,
-          FlushSink* sink = nullptr, std::span<const uint32_t> welded = {})
-      : image_(image),
-        out_(out),
-        progress_(progress),
-        sink_(sink),
-        welded_(welded),
-        bar2Max_(ClampInt(image.size())) {}
+  Flusher(std::span<const uint8_t> image, FlushSink& sink, ExportProgress* progress,
+          std::span<const uint32_t> welded)
+      : image_(image), progress_(progress), sink_(sink), welded_(welded), bar2Max_(ClampInt(image.size())) {}
 
   bool Run();
   const std::string& Error() const { return error_; }
@@ -114,9 +109,9 @@ class Flusher {
   bool Spill(bool all = false);
 
   std::span<const uint8_t> image_;
-  std::vector<uint8_t>& out_;
+  std::vector<uint8_t> out_;  // the pending piece
   ExportProgress* progress_;
-  FlushSink* sink_;
+  FlushSink& sink_;
   std::span<const uint32_t> welded_;
   std::size_t nextWelded_ = 0;
   uint64_t base_ = 0;  // bytes already handed to the sink
@@ -134,13 +129,13 @@ void Flusher::PatchU32(uint64_t at, uint32_t v) {
   }
   // A size field in a piece the sink already took; one cut by the piece boundary goes in two.
   const std::size_t before = static_cast<std::size_t>(std::min<uint64_t>(4, base_ - at));
-  if (!sink_->Patch(at, std::span<const uint8_t>(bytes, before))) sinkFailed_ = true;
+  if (!sink_.Patch(at, std::span<const uint8_t>(bytes, before))) sinkFailed_ = true;
   if (before < 4) std::memcpy(out_.data(), bytes + before, 4 - before);
 }
 
 bool Flusher::Spill(bool all) {
-  if (!sink_ || out_.empty() || (!all && out_.size() < kFlushPiece)) return true;
-  if (sinkFailed_ || !sink_->Write(out_)) {
+  if (out_.empty() || (!all && out_.size() < kFlushPiece)) return true;
+  if (sinkFailed_ || !sink_.Write(out_)) {
     sinkFailed_ = true;
     return Fail(Position(), "the file could not be written");
   }
@@ -157,8 +152,8 @@ bool Flusher::Run() {
   if (image_.size() < kHeaderSize || LoadU32(image_.data()) != kMagic ||
       LoadU32(image_.data() + 4) != kVersion0100)
     return Fail(0, "the scene image does not start with a ZEF 0100 header");
-  // Welding only shrinks, so the file never needs more than the image.
-  out_.reserve(sink_ ? std::min<std::size_t>(image_.size(), 2 * kFlushPiece) : image_.size());
+  // A piece is handed on once it passes kFlushPiece; a welded GBlock may make it larger.
+  out_.reserve(std::min<std::size_t>(image_.size(), 2 * kFlushPiece));
   out_.insert(out_.end(), image_.begin(), image_.begin() + kHeaderSize);
 
   uint64_t at = kHeaderSize;
@@ -467,29 +462,35 @@ bool WeldGBlock(const GBlockMesh& mesh, std::vector<uint8_t>& out, uint32_t& shr
   }
 }
 
+namespace {
+
+// The whole file in one vector: pieces appended, late size fields written in place.
+struct VectorSink : FlushSink {
+  explicit VectorSink(std::vector<uint8_t>& o) : out(o) {}
+  bool Write(std::span<const uint8_t> bytes) override {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    return true;
+  }
+  bool Patch(uint64_t at, std::span<const uint8_t> bytes) override {
+    std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+    return true;
+  }
+  std::vector<uint8_t>& out;
+};
+
+}  // namespace
+
 bool FlushSceneBuffer(std::span<const uint8_t> image, std::vector<uint8_t>& out, ExportProgress* progress,
                       std::string* error) {
   out.clear();
-  try {
-    Flusher flusher(image, out, progress);
-    if (flusher.Run()) return true;
-    SetError(error, flusher.Error());
-    return false;
-  } catch (const std::bad_alloc&) {
-    SetError(error, "not enough memory to write the file");
-    return false;
-  }
+  VectorSink sink(out);
+  return FlushSceneBuffer(image, sink, progress, error);
 }
-
-}  // namespace vorlan::zef
-
-namespace vorlan::zef {
 
 bool FlushSceneBuffer(std::span<const uint8_t> image, FlushSink& sink, ExportProgress* progress,
                       std::string* error, std::span<const uint32_t> welded) {
   try {
-    std::vector<uint8_t> pending;
-    Flusher flusher(image, pending, progress, &sink, welded);
+    Flusher flusher(image, sink, progress, welded);
     if (flusher.Run()) return true;
     SetError(error, flusher.SinkFailed() ? "the file could not be written" : flusher.Error());
     return false;
