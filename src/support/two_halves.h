@@ -11,7 +11,9 @@ namespace vorlan::support {
 // Whether a loop of `n` steps is worth a second thread here: at least `minimum` steps on a
 // machine with more than one core.
 inline bool WorthTwoThreads(std::size_t n, std::size_t minimum) {
-  return n >= minimum && std::thread::hardware_concurrency() > 1;
+  // Asked once: the C library reads the count of online processors from a file every time.
+  static const bool twoCores = std::thread::hardware_concurrency() > 1;
+  return n >= minimum && twoCores;
 }
 
 // Calls body(0, n / 2) on this thread and body(n / 2, n) on a second one when `two` is set,
