@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace vorlan::support {
 
@@ -134,5 +135,13 @@ bool PageProtect(void* block, bool readOnly);
 // at either end that share a page with other data are left alone, and systems without the
 // call do nothing.
 void PrefaultForWrite(void* begin, std::size_t bytes);
+
+// Room for `n` elements of `v`, whose pages are backed at once: the arrays of a large mesh
+// are otherwise filled one page fault at a time, which costs more than decoding them.
+template <class T>
+void ReserveFresh(std::vector<T>& v, std::size_t n) {
+  v.reserve(n);
+  PrefaultForWrite(v.data() + v.size(), (v.capacity() - v.size()) * sizeof(T));
+}
 
 }  // namespace vorlan::support

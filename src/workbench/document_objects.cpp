@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "support/bytes.h"
+#include "support/memmgr.h"
 #include "workbench/character.h"
 #include "workbench/document_buffer.h"
 
@@ -181,7 +182,7 @@ ElementType IndexType(const Json& ref, const std::string& path) {
 
 std::vector<Point3> PointsFromBuffer(const Json& ref, const std::string& path) {
   std::vector<Point3> out;
-  out.reserve(static_cast<std::size_t>(ArrayCount(ref, path, kF32x3)));
+  support::ReserveFresh(out, static_cast<std::size_t>(ArrayCount(ref, path, kF32x3)));
   ReadArrayPieces(ref, path, kF32x3, [&out](uint64_t, uint64_t n, const uint8_t* in) {
     for (uint64_t i = 0; i < n; ++i, in += 12) out.push_back({LoadF32(in), LoadF32(in + 4), LoadF32(in + 8)});
   });
@@ -252,7 +253,7 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
   }
   if (const Json* faces = Find(j, "faces"); faces && IsArrayRef(*faces)) {
     std::string fp = Key(path, "faces");
-    m.faces.reserve(static_cast<std::size_t>(ArrayCount(*faces, fp, IndexType(*faces, fp))));
+    support::ReserveFresh(m.faces, static_cast<std::size_t>(ArrayCount(*faces, fp, IndexType(*faces, fp))));
     TrianglesFromBuffer(*faces, fp, m.verts.size(), "vertices",
                         [&m](const std::array<uint32_t, 3>& t) { m.faces.push_back({.v = t}); });
   } else if (faces) {
@@ -316,7 +317,7 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
         std::string tp = Key(p, "tverts");
         // Two components where every w is 0, three otherwise.
         const ElementType type = ArrayType(*tv, tp).components == 2 ? kF32x2 : kF32x3;
-        mc.tverts.reserve(static_cast<std::size_t>(ArrayCount(*tv, tp, type)));
+        support::ReserveFresh(mc.tverts, static_cast<std::size_t>(ArrayCount(*tv, tp, type)));
         const bool uvw = type == kF32x3;
         ReadArrayPieces(*tv, tp, type, [&mc, uvw, &type](uint64_t, uint64_t n, const uint8_t* in) {
           for (uint64_t i = 0; i < n; ++i, in += type.Bytes())
@@ -337,8 +338,8 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
       }
       if (const Json* tf = Find(map, "tfaces"); tf && IsArrayRef(*tf)) {
         std::string tp = Key(p, "tfaces");
-        mc.tfaces.reserve(
-            static_cast<std::size_t>(PerFaceCount(*tf, tp, IndexType(*tf, tp), nf, "map faces")));
+        support::ReserveFresh(
+            mc.tfaces, static_cast<std::size_t>(PerFaceCount(*tf, tp, IndexType(*tf, tp), nf, "map faces")));
         TrianglesFromBuffer(*tf, tp, mc.tverts.size(), "map vertices",
                             [&mc](const std::array<uint32_t, 3>& t) { mc.tfaces.push_back(t); });
       } else if (tf) {
@@ -366,8 +367,8 @@ host::Mesh ReadMesh(const Json& j, const std::string& path) {
     if (!faces) Fail(np, "expected the normal \"faces\"");
     std::string fp = Key(np, "faces");
     if (IsArrayRef(*faces)) {
-      m.normalFaces.reserve(
-          static_cast<std::size_t>(PerFaceCount(*faces, fp, IndexType(*faces, fp), nf, "normal faces")));
+      support::ReserveFresh(m.normalFaces, static_cast<std::size_t>(PerFaceCount(
+                                               *faces, fp, IndexType(*faces, fp), nf, "normal faces")));
       TrianglesFromBuffer(*faces, fp, m.explicitNormals.size(), "normals",
                           [&m](const std::array<uint32_t, 3>& t) { m.normalFaces.push_back(t); });
     } else {
@@ -538,7 +539,7 @@ void ReadTangents(const Json& j, const std::string& path, MeshObject& o) {
   if (!values || !faces) Fail(path, "expected the tangent \"values\" and \"faces\"");
   const std::string vp = Key(path, "values"), fp = Key(path, "faces");
   if (IsArrayRef(*values)) {
-    o.tangents.reserve(static_cast<std::size_t>(ArrayCount(*values, vp, kF32x4)));
+    support::ReserveFresh(o.tangents, static_cast<std::size_t>(ArrayCount(*values, vp, kF32x4)));
     ReadArray(*values, vp, kF32x4, [&o](uint64_t, const uint8_t* in) {
       o.tangents.push_back({LoadF32(in), LoadF32(in + 4), LoadF32(in + 8), LoadF32(in + 12)});
     });
@@ -552,8 +553,8 @@ void ReadTangents(const Json& j, const std::string& path, MeshObject& o) {
   }
   const std::size_t nf = o.mesh.faces.size();
   if (IsArrayRef(*faces)) {
-    o.tangentFaces.reserve(
-        static_cast<std::size_t>(PerFaceCount(*faces, fp, IndexType(*faces, fp), nf, "tangent faces")));
+    support::ReserveFresh(o.tangentFaces, static_cast<std::size_t>(PerFaceCount(
+                                              *faces, fp, IndexType(*faces, fp), nf, "tangent faces")));
     TrianglesFromBuffer(*faces, fp, o.tangents.size(), "tangents",
                         [&o](const std::array<uint32_t, 3>& t) { o.tangentFaces.push_back(t); });
   } else {

@@ -118,22 +118,14 @@ MeshPlan PlanMesh(const ImportContext& ctx, std::size_t begin, std::size_t end) 
   return plan;
 }
 
-// Room for `n` elements, whose pages are backed at once: the arrays of a large mesh are
-// otherwise filled one page fault at a time, which costs more than decoding them.
-template <class T>
-void ReserveFresh(std::vector<T>& v, std::size_t n) {
-  v.reserve(n);
-  support::PrefaultForWrite(v.data() + v.size(), (v.capacity() - v.size()) * sizeof(T));
-}
-
 // Channel `channel` of the mesh; the first time a part touches it, it gets room for what the
 // plan expects.
 host::MapChannel& PlannedMap(MeshBuild& mb, int channel) {
   host::MapChannel& ch = mb.mesh->Map(channel);
   if (ch.tverts.capacity() == 0 && ch.tfaces.capacity() == 0) {
     const auto c = static_cast<std::size_t>(channel);
-    if (c < mb.plan.channelVerts.size()) ReserveFresh(ch.tverts, mb.plan.channelVerts[c]);
-    ReserveFresh(ch.tfaces, mb.plan.faces);
+    if (c < mb.plan.channelVerts.size()) support::ReserveFresh(ch.tverts, mb.plan.channelVerts[c]);
+    support::ReserveFresh(ch.tfaces, mb.plan.faces);
   }
   return ch;
 }
@@ -293,10 +285,10 @@ bool ImportGBlock(ImportContext& ctx, MeshBuild& mb) {
       mb.object.reset();
     } else {
       host::Mesh& m = *mb.mesh;
-      ReserveFresh(m.verts, m.verts.size() + mb.plan.verts);
-      ReserveFresh(m.explicitNormals, m.verts.size() + mb.plan.verts);
-      ReserveFresh(m.faces, m.faces.size() + mb.plan.faces);
-      ReserveFresh(m.normalFaces, m.faces.size() + mb.plan.faces);
+      support::ReserveFresh(m.verts, m.verts.size() + mb.plan.verts);
+      support::ReserveFresh(m.explicitNormals, m.verts.size() + mb.plan.verts);
+      support::ReserveFresh(m.faces, m.faces.size() + mb.plan.faces);
+      support::ReserveFresh(m.normalFaces, m.faces.size() + mb.plan.faces);
     }
   }
   // Without a mesh to add to, the part is skipped.
