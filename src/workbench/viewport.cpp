@@ -91,8 +91,18 @@ struct Shade {
 
 using Uv = std::array<float, 2>;
 
-void FillTriangle(Target& t, const ScreenVert& a, const ScreenVert& b, const ScreenVert& c,
-                  const Shade& shade) {
+// Where a camera-space point in front of the near plane lands on the picture.
+ScreenVert Project(const Target& t, Point3 p, Uv uv = {}) {
+  const float d = -p.z;
+  return {t.cx + p.x / d * t.focal, t.cy - p.y / d * t.focal, 1.0f / d, uv[0] / d, uv[1] / d};
+}
+
+// Calls `pixel(x, y, w0, w1, w2, z)` for each pixel whose centre the triangle covers where
+// it lies nearer than what the picture holds, until `pixel` returns false. Drawing and the
+// test of whether a face would draw anything share this walk, so that they agree exactly.
+template <class Pixel>
+void ForEachNearerPixel(const Target& t, const ScreenVert& a, const ScreenVert& b, const ScreenVert& c,
+                        Pixel pixel) {
   float area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
   if (!std::isfinite(area) || area == 0.0f) return;
   // Clamp in floating point first: converting an out-of-range float to int is undefined.
@@ -116,22 +126,36 @@ void FillTriangle(Target& t, const ScreenVert& a, const ScreenVert& b, const Scr
       std::size_t di =
           static_cast<std::size_t>(y) * static_cast<std::size_t>(t.w) + static_cast<std::size_t>(x);
       if (!(z > t.invDepth[di])) continue;
-      t.invDepth[di] = z;
-      std::array<uint8_t, 3> rgb = shade.rgb;
-      if (shade.texture) {
-        const float u = (w0 * a.uz + w1 * b.uz + w2 * c.uz) / z, v = (w0 * a.vz + w1 * b.vz + w2 * c.vz) / z;
-        const uint8_t* texel = shade.texture->Sample(u, v);
-        for (std::size_t k = 0; k < 3; ++k)
-          rgb[k] = static_cast<uint8_t>(float(texel[k]) * shade.light + 0.5f);
-      }
-      std::size_t row = static_cast<std::size_t>(t.h - 1 - y);
-      uint8_t* p = &t.pixels[(row * static_cast<std::size_t>(t.w) + static_cast<std::size_t>(x)) * 4];
-      p[0] = rgb[2];
-      p[1] = rgb[1];
-      p[2] = rgb[0];
-      p[3] = 0xFF;
+      if (!pixel(x, y, w0, w1, w2, z)) return;
     }
   }
+}
+
+// Whether the triangle would change any pixel of the picture.
+bool ShowsAnyPixel(const Target& t, const ScreenVert& a, const ScreenVert& b, const ScreenVert& c) {
+  bool shows = false;
+  ForEachNearerPixel(t, a, b, c, [&](int, int, float, float, float, float) { return !(shows = true); });
+  return shows;
+}
+
+void FillTriangle(Target& t, const ScreenVert& a, const ScreenVert& b, const ScreenVert& c,
+                  const Shade& shade) {
+  ForEachNearerPixel(t, a, b, c, [&](int x, int y, float w0, float w1, float w2, float z) {
+    t.invDepth[static_cast<std::size_t>(y) * static_cast<std::size_t>(t.w) + static_cast<std::size_t>(x)] = z;
+    std::array<uint8_t, 3> rgb = shade.rgb;
+    if (shade.texture) {
+      const float u = (w0 * a.uz + w1 * b.uz + w2 * c.uz) / z, v = (w0 * a.vz + w1 * b.vz + w2 * c.vz) / z;
+      const uint8_t* texel = shade.texture->Sample(u, v);
+      for (std::size_t k = 0; k < 3; ++k) rgb[k] = static_cast<uint8_t>(float(texel[k]) * shade.light + 0.5f);
+    }
+    std::size_t row = static_cast<std::size_t>(t.h - 1 - y);
+    uint8_t* p = &t.pixels[(row * static_cast<std::size_t>(t.w) + static_cast<std::size_t>(x)) * 4];
+    p[0] = rgb[2];
+    p[1] = rgb[1];
+    p[2] = rgb[0];
+    p[3] = 0xFF;
+    return true;
+  });
 }
 
 // Draws one camera-space triangle: clipped against the near plane, projected, filled.
@@ -160,10 +184,7 @@ void DrawTriangle(Target& t, float nearPlane, const std::array<Point3, 3>& tri, 
   std::array<ScreenVert, 4> sv;
   for (int i = 0; i < n; ++i) {
     const std::size_t k = static_cast<std::size_t>(i);
-    Point3 p = poly[k];
-    float d = -p.z;
-    sv[k] = {t.cx + p.x / d * t.focal, t.cy - p.y / d * t.focal, 1.0f / d, polyUv[k][0] / d,
-             polyUv[k][1] / d};
+    sv[k] = Project(t, poly[k], polyUv[k]);
   }
   FillTriangle(t, sv[0], sv[1], sv[2], shade);
   if (n == 4) FillTriangle(t, sv[0], sv[2], sv[3], shade);
@@ -323,6 +344,7 @@ struct Frame {
   float nearPlane = 0;
   host::TimeValue time = 0;
   Point3 light;
+  bool everyFace = false;
 };
 
 // A picture being drawn: pixels as the image keeps them and the depth of each.
@@ -344,6 +366,12 @@ struct Layer {
 void DrawFaces(std::span<const DrawItem> items, std::size_t begin, std::size_t end, const Frame& frame,
                Target& target) {
   TextureCache textures;
+  // Each vertex in camera space and, when it lies in front of the near plane, on the
+  // picture. A large mesh has many faces to a pixel; a face that changes no pixel is passed
+  // over before its light and texture are worked out.
+  std::vector<Point3> cv;
+  std::vector<ScreenVert> sv;
+  std::vector<uint8_t> projected;
   std::size_t first = 0;  // number of the item's first face
   for (const DrawItem& item : items) {
     const host::Mesh& mesh = *item.mesh;
@@ -353,13 +381,23 @@ void DrawFaces(std::span<const DrawItem> items, std::size_t begin, std::size_t e
     if (lo >= hi) continue;
     const std::size_t from = lo - itemFirst, to = hi - itemFirst;
     Matrix3 toCamera = item.node->GetObjectTM(frame.time) * frame.view;
-    std::vector<Point3> cv(mesh.verts.size());
-    for (std::size_t i = 0; i < cv.size(); ++i) cv[i] = toCamera.PointTransform(mesh.verts[i]);
+    cv.resize(mesh.verts.size());
+    sv.resize(mesh.verts.size());
+    projected.resize(mesh.verts.size());
+    for (std::size_t i = 0; i < cv.size(); ++i) {
+      cv[i] = toCamera.PointTransform(mesh.verts[i]);
+      projected[i] = Finite(cv[i]) && cv[i].z <= -frame.nearPlane;
+      if (projected[i]) sv[i] = Project(target, cv[i]);
+    }
     std::array<uint8_t, 3> base = NodeColour(item.node->GetName());
     FaceLook look(item.node->GetMtl(), mesh, textures);
     for (std::size_t fi = from; fi < to; ++fi) {
       const host::MeshFace& f = mesh.faces[fi];
       if (f.v[0] >= cv.size() || f.v[1] >= cv.size() || f.v[2] >= cv.size()) continue;
+      // A face wholly in front of the near plane is drawn unclipped from these same points.
+      if (!frame.everyFace && projected[f.v[0]] && projected[f.v[1]] && projected[f.v[2]] &&
+          !ShowsAnyPixel(target, sv[f.v[0]], sv[f.v[1]], sv[f.v[2]]))
+        continue;
       std::array<Point3, 3> tri{cv[f.v[0]], cv[f.v[1]], cv[f.v[2]]};
       if (!Finite(tri[0]) || !Finite(tri[1]) || !Finite(tri[2])) continue;
       // Flat Lambert lighting, lit from both sides so that flipped faces still show.
@@ -392,7 +430,8 @@ host::ViewportImage RenderViewport(const Scene& scene, const ViewportOptions& op
 
   ViewCamera cam = ChooseCamera(scene, options);
   // A light from above and to the left of the viewer, in camera space.
-  const Frame frame{Inverse(cam.tm), cam.nearPlane, options.time, Normalize(Point3{-0.4f, 0.6f, 0.7f})};
+  const Frame frame{Inverse(cam.tm), cam.nearPlane, options.time, Normalize(Point3{-0.4f, 0.6f, 0.7f}),
+                    options.drawEveryFace};
   const float focal = (img.width * 0.5f) / std::tan(cam.fov * 0.5f);
 
   std::vector<DrawItem> items;

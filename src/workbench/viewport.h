@@ -29,6 +29,10 @@ struct ViewportOptions {
   // Threads that draw: 0 lets a large scene use two where the machine has them; 1 or 2 draw
   // with that many whatever the scene. The picture is the same either way.
   int threads = 0;
+  // Works out and draws every face, also those that change no pixel: the plain way, which a
+  // picture is compared with. Otherwise such a face is passed over once it is known to be
+  // hidden or to cover no pixel centre; the picture is the same.
+  bool drawEveryFace = false;
 };
 
 // The view a rendering uses: the camera's world transform (looking down its -Z axis with +Y

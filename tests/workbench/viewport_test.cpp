@@ -149,6 +149,82 @@ TEST(Viewport, TwoThreadsDrawTheSamePictureAsOne) {
   }
 }
 
+// A face that changes no pixel is passed over before it is lit and textured; the picture
+// must be the one that drawing every face gives. Dense meshes of faces smaller than a
+// pixel, faces across the near plane, degenerate and non-finite faces, ties between equal
+// triangles and textured faces, seen from inside the geometry and from outside.
+TEST(Viewport, PassingOverHiddenFacesKeepsThePicture) {
+  char tmpl[] = "/tmp/vorlan_viewport_hidden_XXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  host::ViewportImage texture;
+  texture.width = texture.height = 2;
+  texture.bitsPerPixel = 32;
+  texture.pixels = {255, 0, 0, 255, 0, 255, 255, 255, 0, 0, 255, 255, 0, 255, 0, 255};
+  const std::string png = dir + "/checker.png";
+  ASSERT_EQ(WriteViewportPng(texture, png), "");
+  auto mtl = std::make_shared<StandardMtl>("Checker");
+  mtl->SetMap(1, std::make_shared<BitmapTex>(png, "Checker map"));
+
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> coord(-3.0f, 3.0f), unit(0.0f, 1.0f);
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  for (int round = 0; round < 16; ++round) {
+    Scene s;
+    // A fine grid: most of its faces cover no pixel centre.
+    Mesh grid;
+    const uint32_t n = 60 + uint32_t(round) * 7;
+    for (uint32_t j = 0; j <= n; ++j)
+      for (uint32_t i = 0; i <= n; ++i)
+        grid.verts.push_back(
+            {float(i) / float(n) * 4 - 2, 0.2f * std::sin(float(i + j)), float(j) / float(n) * 4 - 2});
+    host::MapChannel& uv = grid.Map(1);
+    for (const Point3& v : grid.verts) uv.tverts.push_back({v.x * 0.25f + 0.5f, v.z * 0.25f + 0.5f, 0});
+    for (uint32_t j = 0; j < n; ++j)
+      for (uint32_t i = 0; i < n; ++i) {
+        const uint32_t a = j * (n + 1) + i, b = a + 1, c = a + n + 1, d = c + 1;
+        grid.faces.push_back({.v = {a, b, d}});
+        grid.faces.push_back({.v = {a, d, c}});
+        uv.tfaces.push_back({a, b, d});
+        uv.tfaces.push_back({a, d, c});
+      }
+    SceneNode& textured = AddMesh(s, "grid", grid);
+    if (round % 2 == 0) textured.SetMtl(mtl);
+    AddMesh(s, "tie", grid);  // every pixel of it a tie with the first grid
+
+    // A soup of random triangles, some degenerate, some with a vertex that is not finite.
+    Mesh soup;
+    for (int i = 0; i < 300; ++i) {
+      Point3 p{coord(rng), coord(rng), coord(rng)};
+      soup.verts.push_back(p);
+      soup.verts.push_back(unit(rng) < 0.1f ? p : Point3{coord(rng), coord(rng), coord(rng)});
+      soup.verts.push_back(unit(rng) < 0.05f   ? Point3{nan, 0, 0}
+                           : unit(rng) < 0.05f ? Point3{inf, 1, 1}
+                                               : Point3{coord(rng), coord(rng), coord(rng)});
+    }
+    for (uint32_t i = 0; i < 300; ++i) soup.faces.push_back({.v = {3 * i, 3 * i + 1, 3 * i + 2}});
+    AddMesh(s, "soup", soup).SetTransform(Matrix3::RotationX(0.2f * float(round)));
+
+    // From round 8 on, a camera stands inside the soup: many faces cross its near plane.
+    if (round >= 8) {
+      auto& cam = AddCamera(s, "cam");
+      cam.SetTransform(Matrix3({1, 0, 0}, {0, 0, 1}, {0, -1, 0}, {0, float(round - 12) * 0.5f, 0}));
+      s.activeViewCamera = "cam";
+    }
+    for (int threads : {1, 2}) {
+      ViewportOptions every, passing;
+      every.drawEveryFace = true;
+      every.threads = passing.threads = threads;
+      every.width = passing.width = 64 + round * 5;
+      every.height = passing.height = 48 + round * 3;
+      const host::ViewportImage a = RenderViewport(s, every), b = RenderViewport(s, passing);
+      ASSERT_GT(CountDrawn(a), 0) << "round " << round;
+      EXPECT_EQ(a.pixels, b.pixels) << "round " << round << ", threads " << threads;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+}
+
 TEST(Viewport, RowsRunFromTheBottomUp) {
   Scene s;
   AddCamera(s, "cam");
