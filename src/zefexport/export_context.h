@@ -1,6 +1,7 @@
 // State of one scene export, shared by the driver and the node block builders.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -66,15 +67,20 @@ struct ExportContext {
   // Storage reused from node to node. Converting, listing and welding a mesh touch several
   // times its size; with fresh arrays for every node a large scene spent much of its export
   // in the system handing out and taking back zeroed pages.
-  struct Scratch {
-    host::Mesh mesh;
-    FaceList faces;
+  // A large part is welded in two halves at once, each on a lane of its own.
+  struct WeldLane {
     std::vector<uint8_t> kept, staging;
-    std::vector<uint32_t> remap;
     std::vector<uint64_t> slots;
     // Per mesh vertex, the part it was last welded in (high half) and its kept index there.
     std::vector<uint64_t> lastWeld;
     uint32_t part = 0;
+  };
+  struct Scratch {
+    host::Mesh mesh;
+    FaceList faces;
+    std::vector<uint8_t> staging;
+    std::vector<uint32_t> remap, merged;
+    std::array<WeldLane, 2> lanes;
   } scratch;
 
   void Step(const char* node, const char* operation, int barPos = -1) {
