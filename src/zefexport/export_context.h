@@ -80,6 +80,7 @@ struct ExportContext {
     FaceList faces;
     std::vector<uint8_t> staging;
     std::vector<uint32_t> remap, merged;
+    std::vector<uint32_t> faceSlots, partOf, sorted;  // per face or triangle
     std::array<WeldLane, 2> lanes;
   } scratch;
 

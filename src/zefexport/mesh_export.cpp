@@ -40,6 +40,8 @@ std::string MaterialErrorText(const std::string& mtl, const std::string& node, i
          "\nAssigning default material to this face.";
 }
 
+constexpr uint32_t kNoSlot = UINT32_MAX;
+
 // Where a face's material id leads: the MatList index, the host material and, once a face
 // has used it, the texture plan bound to this mesh.
 struct SlotState {
@@ -119,11 +121,14 @@ void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceLis
 
   const uint32_t numFaces = static_cast<uint32_t>(mesh_.faces.size());
   // First pass: every face's slot, so that the texture coordinates can be sized at once.
-  std::vector<SlotState*> faceSlot(numFaces);
+  // Kept as slot numbers in storage that the next node reuses.
+  std::vector<uint32_t>& slotOf = ctx_.scratch.faceSlots;
+  slotOf.resize(numFaces);
+  auto faceSlot = [&](uint32_t f) { return slotOf[f] == kNoSlot ? nullptr : &slots_[slotOf[f]]; };
   std::size_t uvFloats = 0;
   for (uint32_t f = 0; f < numFaces; ++f) {
     SlotState* s = Resolve(f);
-    faceSlot[f] = s;
+    slotOf[f] = s ? static_cast<uint32_t>(s - slots_.data()) : kNoSlot;
     if (s) uvFloats += 6 * static_cast<std::size_t>(PlanOf(*s).pairCount);
   }
 
@@ -138,7 +143,7 @@ void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceLis
   std::size_t uv = 0;
   for (uint32_t f = 0; f < numFaces; ++f) {
     FaceList::Triangle& tri = out.triangles[f];
-    SlotState* s = faceSlot[f];
+    SlotState* s = faceSlot(f);
     tri.smGroups = mesh_.faces[f].smGroup;
     tri.matIndex = s ? s->matIndex : -1;
     tri.mtl = s ? s->mtl : nullptr;
@@ -155,7 +160,7 @@ void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceLis
                           [&](std::size_t begin, std::size_t end) {
                             for (std::size_t f = begin; f < end; ++f) {
                               const host::MeshFace& face = mesh.faces[f];
-                              const SlotState* s = faceSlot[f];
+                              const SlotState* s = faceSlot(static_cast<uint32_t>(f));
                               const BoundPlan& plan = s ? *s->plan : none_;
                               float* uvs = out.uvs.data() + out.triangles[f].uvStart;
                               for (int k = 0; k < 3; ++k) {
@@ -426,7 +431,9 @@ uint32_t WriteParts(zef::SceneBuffer& buf, ExportContext::Scratch& scratch, cons
                     const FaceList& faces, host::Point3 offset, bool weld, uint32_t& triangles) {
   const uint32_t numTris = static_cast<uint32_t>(faces.NumTriangles());
   std::vector<int32_t> partIndex;
-  std::vector<uint32_t> partOf(numTris), partCount;
+  std::vector<uint32_t>& partOf = scratch.partOf;
+  std::vector<uint32_t> partCount;
+  partOf.resize(numTris);
   std::unordered_map<int32_t, uint32_t> lookup;
   int32_t lastIndex = 0;
   uint32_t lastPart = UINT32_MAX;
@@ -444,7 +451,9 @@ uint32_t WriteParts(zef::SceneBuffer& buf, ExportContext::Scratch& scratch, cons
   // A node without any triangle still gets one part when it has no material.
   if (partIndex.empty() && !node.GetMtl()) partIndex.push_back(-1), partCount.push_back(0);
 
-  std::vector<uint32_t> first(partIndex.size() + 1, 0), sorted(numTris);
+  std::vector<uint32_t> first(partIndex.size() + 1, 0);
+  std::vector<uint32_t>& sorted = scratch.sorted;
+  sorted.resize(numTris);
   for (std::size_t p = 0; p < partIndex.size(); ++p) first[p + 1] = first[p] + partCount[p];
   std::vector<uint32_t> fill(first.begin(), first.end() - 1);
   for (uint32_t t = 0; t < numTris; ++t) sorted[fill[partOf[t]]++] = t;
