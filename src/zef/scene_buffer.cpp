@@ -10,12 +10,15 @@
 #include <utility>
 
 #include "support/bytes.h"
+#include "support/memmgr.h"
 
 namespace vorlan::zef {
 
 namespace {
 // The zero head that ends every walk over the image always lies inside the storage.
 constexpr std::size_t kTail = 8;
+// Pages ahead of the offset are backed this many bytes at a time.
+constexpr std::size_t kBackAhead = std::size_t{1} << 20;
 
 // Zeroed pages of `bytes`, or the pages at `old` (of `oldBytes`) grown to `bytes` with the
 // new part zeroed; null when the system has no room (then `old` stays as it was).
@@ -39,6 +42,7 @@ SceneBuffer::~SceneBuffer() {
 SceneBuffer::SceneBuffer(SceneBuffer&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
       size_(std::exchange(other.size_, 0)),
+      backed_(std::exchange(other.backed_, 0)),
       offset_(std::exchange(other.offset_, 0)),
       fits_(std::exchange(other.fits_, true)),
       welded_(std::move(other.welded_)) {}
@@ -46,6 +50,7 @@ SceneBuffer::SceneBuffer(SceneBuffer&& other) noexcept
 SceneBuffer& SceneBuffer::operator=(SceneBuffer&& other) noexcept {
   std::swap(data_, other.data_);
   std::swap(size_, other.size_);
+  std::swap(backed_, other.backed_);
   std::swap(offset_, other.offset_);
   std::swap(fits_, other.fits_);
   std::swap(welded_, other.welded_);
@@ -59,6 +64,7 @@ uint8_t* SceneBuffer::Reserve(std::size_t n) {
     fits_ = false;
     return nullptr;
   }
+  if (end + kTail <= backed_) return data_ + offset_;
   if (end + kTail > size_) {
     // Doubling keeps appends amortised constant; the new pages come zeroed, which keeps
     // everything past the offset zero.
@@ -72,6 +78,11 @@ uint8_t* SceneBuffer::Reserve(std::size_t n) {
     data_ = grown;
     size_ = static_cast<std::size_t>(want);
   }
+  // Backed in one call ahead of the writes instead of one fault per page as each is first
+  // written: a large image is hundreds of megabytes of fresh pages.
+  const std::size_t ahead = std::min(size_, std::max<std::size_t>(end + kTail, backed_ + kBackAhead));
+  support::PrefaultForWrite(data_ + backed_, ahead - backed_);
+  backed_ = ahead;
   return data_ + offset_;
 }
 

@@ -70,6 +70,7 @@ class SceneBuffer {
   // (a third of a large export's time).
   uint8_t* data_ = nullptr;  // always zero beyond offset_
   std::size_t size_ = 0;
+  std::size_t backed_ = 0;  // bytes from data_ whose pages are backed (or need no backing)
   uint32_t offset_ = 0;
   bool fits_ = true;
   std::vector<uint32_t> welded_;
