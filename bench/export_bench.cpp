@@ -4,6 +4,8 @@
 //   BM_MeshStage     face lists and GObjs of all nodes (the mesh half of the main pass)
 //   BM_Flush         streaming the finished image with vertex welding
 //   BM_WholeExport   the exporter from DoExport to the file on disk
+//   BM_Viewport      the 256 x 256 thumbnail picture of the scene, passing over faces that
+//                    change no pixel (0) against working out and drawing every face (1)
 //   BM_Resmooth*     per-object resmoothing, grouped against the plain all-pairs walk, and
 //                    an object whose 100,000 triangles all sit on one point
 #include <benchmark/benchmark.h>
@@ -16,6 +18,7 @@
 #include "host/interface.h"
 #include "workbench/materials.h"
 #include "workbench/scene.h"
+#include "workbench/viewport.h"
 #include "zef/blocks.h"
 #include "zef/flush.h"
 #include "zef/material_records.h"
@@ -183,5 +186,13 @@ void BM_ResmoothAllPairs(benchmark::State& state) {
 BENCHMARK(BM_ResmoothAllPairs)->Arg(32)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+void BM_Viewport(benchmark::State& state) {
+  BenchScene& s = Scene();
+  workbench::ViewportOptions options;
+  options.drawEveryFace = state.range(0) != 0;
+  for (auto _ : state) benchmark::DoNotOptimize(workbench::RenderViewport(s.scene, options).pixels.data());
+}
+BENCHMARK(BM_Viewport)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();
