@@ -5,9 +5,11 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
 
 #include "support/bytes.h"
 #include "support/memmgr.h"
+#include "support/two_halves.h"
 #include "workbench/character.h"
 #include "workbench/document_buffer.h"
 
@@ -723,10 +725,53 @@ std::shared_ptr<SceneObject> ReadHelper(const Json& j, const std::string& path,
   return h;
 }
 
+void ReadMeshArrays(const MeshRead& read) {
+  if (read.mesh) read.object->mesh = ReadMesh(*read.mesh, Key(read.path, "mesh"));
+  if (read.tangents) ReadTangents(*read.tangents, Key(read.path, "tangents"), *read.object);
+}
+
+// Faces of a mesh as its document states them, to share the reading out evenly; 0 when the
+// statement is not one (the read itself reports it).
+uint64_t StatedFaces(const MeshRead& read) {
+  const Json* faces = read.mesh && read.mesh->is_object() ? Find(*read.mesh, "faces") : nullptr;
+  if (!faces) return 0;
+  if (faces->is_array()) return faces->size();
+  const Json* count = faces->is_object() ? Find(*faces, "count") : nullptr;
+  return count && count->is_number_unsigned() ? count->get<uint64_t>() : 0;
+}
+
+// Faces from which a document's meshes are read on two threads.
+constexpr uint64_t kFacesForTwoThreads = 1 << 16;
+
 }  // namespace
 
+void ReadMeshes(std::vector<MeshRead>& reads) {
+  // The split falls where half of the faces lie before it.
+  uint64_t total = 0;
+  for (const MeshRead& r : reads) total = std::min<uint64_t>(total + StatedFaces(r), uint64_t{1} << 62);
+  std::size_t split = 0;
+  for (uint64_t before = 0; split < reads.size() && before < total / 2; ++split)
+    before += StatedFaces(reads[split]);
+  const bool two = split > 0 && split < reads.size() &&
+                   support::WorthTwoThreads(static_cast<std::size_t>(total), kFacesForTwoThreads);
+  DocumentScope* scope = DocumentScope::Current();
+  // Two units of work, the reads before the split and those after it; an error in the first
+  // is thrown in preference to one in the second, which keeps the error of reading in order.
+  support::RunInTwoHalves(2, two, [&](std::size_t begin, std::size_t end) {
+    const std::size_t from = begin == 0 ? 0 : split, to = end == 2 ? reads.size() : split;
+    if (begin == 0 && end == 2) {
+      for (const MeshRead& r : reads) ReadMeshArrays(r);
+      return;
+    }
+    std::optional<DocumentScope> shared;
+    if (scope && DocumentScope::Current() != scope)
+      shared.emplace(scope->writing, scope->reading, scope->folder);
+    for (std::size_t i = from; i < to; ++i) ReadMeshArrays(reads[i]);
+  });
+}
+
 std::shared_ptr<SceneObject> ReadObject(const Json& j, const std::string& path,
-                                        std::vector<NodeRefFixup>& fixups) {
+                                        std::vector<NodeRefFixup>& fixups, std::vector<MeshRead>* later) {
   Object(j, path);
   const Json* type = Find(j, "type");
   if (!type) Fail(path, "expected the object's \"type\"");
@@ -734,9 +779,13 @@ std::shared_ptr<SceneObject> ReadObject(const Json& j, const std::string& path,
   std::shared_ptr<SceneObject> o;
   if (t == "mesh") {
     OnlyKeys(j, path, {"id", "type", "mesh", "tangents", "appData"});
-    const Json* mesh = Find(j, "mesh");
-    auto meshObject = std::make_shared<MeshObject>(mesh ? ReadMesh(*mesh, Key(path, "mesh")) : host::Mesh());
-    if (const Json* t = Find(j, "tangents")) ReadTangents(*t, Key(path, "tangents"), *meshObject);
+    MeshRead read{Find(j, "mesh"), Find(j, "tangents"), path, nullptr};
+    auto meshObject = std::make_shared<MeshObject>();
+    read.object = meshObject.get();
+    if (later)
+      later->push_back(std::move(read));
+    else
+      ReadMeshArrays(read);
     o = meshObject;
   } else if (t == "camera") {
     OnlyKeys(j, path, {"id", "type", "target", "fov", "appData"});

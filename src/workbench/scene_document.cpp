@@ -10,9 +10,9 @@
 #include "support/file_io.h"
 #include "workbench/document_animation.h"
 #include "workbench/document_buffer.h"
+#include "workbench/document_characters.h"
 #include "workbench/document_io.h"
 #include "workbench/document_json.h"
-#include "workbench/document_characters.h"
 #include "workbench/document_objects.h"
 
 namespace vorlan::workbench {
@@ -139,6 +139,8 @@ class Reader {
     for (const auto& r : modifierRefs)
       if (!names_.count(r.name) && !scene_.FindNode(r.name))
         Fail(r.path, "no node is named \"" + r.name + "\"");
+    // The meshes' arrays last, all at once: a large document reads them on two threads.
+    ReadMeshes(meshReads_);
   }
 
   std::optional<uint32_t> hostVersion;
@@ -212,7 +214,7 @@ class Reader {
   void Define(const Json& j, const std::string& path) {
     std::string id = String(j["id"], Key(path, "id"));
     if (objects_.count(id)) Fail(Key(path, "id"), "object id \"" + id + "\" is defined twice");
-    objects_[id] = ReadObject(j, path, fixups);
+    objects_[id] = ReadObject(j, path, fixups, &meshReads_);
     defined_[&j] = objects_[id];
   }
 
@@ -245,7 +247,8 @@ class Reader {
     if (const Json* m = Find(j, "material")) n.mtl = MaterialRef(*m, Key(path, "material"));
     if (const Json* o = Find(j, "object")) n.object = ObjectRef(*o, Key(path, "object"));
     if (const Json* c = Find(j, "controller")) n.controller = ReadNodeController(*c, Key(path, "controller"));
-    if (const Json* m = Find(j, "modifiers")) n.modifiers = ReadModifiers(*m, Key(path, "modifiers"), modifierRefs);
+    if (const Json* m = Find(j, "modifiers"))
+      n.modifiers = ReadModifiers(*m, Key(path, "modifiers"), modifierRefs);
     if (const Json* c = Find(j, "children")) {
       std::string cp = Key(path, "children");
       Array(*c, cp);
@@ -292,11 +295,12 @@ class Reader {
     }
     if (j.is_null()) return nullptr;
     if (auto it = defined_.find(&j); it != defined_.end()) return it->second;
-    return ReadObject(j, path, fixups);
+    return ReadObject(j, path, fixups, &meshReads_);
   }
 
   const MaterialCodec& codec_;
   const Scene& scene_;
+  std::vector<MeshRead> meshReads_;
   std::vector<std::shared_ptr<host::Mtl>> materials_;
   std::map<std::string, std::shared_ptr<SceneObject>> objects_;
   std::unordered_map<const Json*, std::shared_ptr<SceneObject>> defined_;

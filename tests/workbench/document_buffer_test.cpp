@@ -246,6 +246,64 @@ TEST_F(DocumentBufferTest, DamagedBuffersAreRefusedWholeWithPathNamedErrors) {
   EXPECT_TRUE(load(single).ok);
 }
 
+// A large document reads its meshes' arrays on two threads once its structure is read. The
+// scene must be the one it was saved from, and a damaged array must give the error that
+// reading in order gives: the first damaged mesh's, wherever the split falls.
+TEST_F(DocumentBufferTest, LargeDocumentsReadTheirMeshesOnTwoThreadsAsInOrder) {
+  Scene original;
+  std::minstd_rand rng(3);
+  std::uniform_real_distribution<float> f(-10, 10);
+  constexpr int kNodes = 12;
+  for (int n = 0; n < kNodes; ++n) {
+    host::Mesh m;
+    const uint32_t verts = 3000 + 97 * uint32_t(n), faces = 6000 + 211 * uint32_t(n);
+    for (uint32_t i = 0; i < verts; ++i) m.verts.push_back({f(rng), f(rng), f(rng)});
+    for (uint32_t i = 0; i < faces; ++i)
+      m.faces.push_back({.v = {uint32_t(rng() % verts), uint32_t(rng() % verts), uint32_t(rng() % verts)},
+                         .smGroup = uint32_t(rng()),
+                         .matId = static_cast<uint16_t>(rng() % 3)});
+    host::MapChannel& uv = m.Map(1);
+    for (uint32_t i = 0; i < verts; ++i) uv.tverts.push_back({f(rng), f(rng), 0});
+    for (uint32_t i = 0; i < faces; ++i)
+      uv.tfaces.push_back({uint32_t(rng() % verts), uint32_t(rng() % verts), uint32_t(rng() % verts)});
+    original.CreateNode("part" + std::to_string(n)).SetObject(std::make_shared<MeshObject>(std::move(m)));
+  }
+  const std::string doc = File("big.vscene"), bin = File("big.vbin");
+  ASSERT_TRUE(SaveSceneDocument(original, doc, {.materials = &kMaterials, .bufferThreshold = 1}));
+  for (int round = 0; round < 3; ++round) {
+    Scene loaded;
+    ASSERT_TRUE(LoadSceneDocument(doc, loaded, {.materials = &kMaterials}));
+    EXPECT_EQ(Text(loaded), Text(original));
+  }
+
+  std::vector<uint8_t> jsonBytes, good;
+  ASSERT_TRUE(support::ReadWholeFile(doc, jsonBytes));
+  ASSERT_TRUE(support::ReadWholeFile(bin, good));
+  const Json j = Json::parse(jsonBytes);
+  // The buffer file's bytes begin after its 32-byte head; indices are two bytes wide here.
+  auto breakFaces = [&](std::vector<uint8_t>& bytes, int node) {
+    const Json& faces = j["nodes"][node]["object"]["mesh"]["faces"];
+    ASSERT_EQ(faces["type"], "u16x3");
+    support::ByteWriter::StoreU16(bytes.data() + 32 + faces["offset"].get<std::size_t>() + 2, 65535);
+  };
+  auto errorOf = [&](std::initializer_list<int> broken) {
+    std::vector<uint8_t> bad = good;
+    for (int node : broken) breakFaces(bad, node);
+    EXPECT_TRUE(support::WriteFileAtomic(bin, bad));
+    Scene s;
+    DocumentResult r = LoadSceneDocument(doc, s, {.materials = &kMaterials});
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(s.NodeCount(), 1u);
+    return r.error;
+  };
+  for (int first : {0, 5, 7}) {
+    SCOPED_TRACE("first damaged mesh " + std::to_string(first));
+    const std::string expected = "nodes[" + std::to_string(first) + "].object.mesh.faces[0][1]: index 65535";
+    EXPECT_NE(errorOf({first}).find(expected), std::string::npos) << errorOf({first});
+    EXPECT_NE(errorOf({first, kNodes - 1}).find(expected), std::string::npos);
+  }
+}
+
 TEST_F(DocumentBufferTest, TexturePathsFollowTheDocumentsFolder) {
   fs::create_directories(dir_ / "project" / "maps");
   Scene s;
