@@ -88,6 +88,13 @@ void Mesh::BuildNormals() {
   }
 }
 
+void Mesh::ForgetNormals() {
+  cornerNormals_ = {};
+  unitNormals_ = {};
+  builtFaces_ = 0;
+  handSet_ = false;
+}
+
 Point3 Mesh::CornerNormal(int f, int corner) const {
   if (!NormalsBuilt()) return FaceNormal(f);
   const auto face = static_cast<std::size_t>(f);

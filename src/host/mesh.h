@@ -53,6 +53,9 @@ class Mesh {
   Point3 FaceNormal(int face) const;  // unit normal of a face (area-weighted before normalising)
   Point3 CornerNormal(int face, int corner) const;  // valid after BuildNormals
   bool NormalsBuilt() const { return builtFaces_ == faces.size(); }
+  // Frees what BuildNormals built: a mesh of the scene keeps no normals that one export
+  // needed for a while. CornerNormal gives face normals until the next build.
+  void ForgetNormals();
 
   Box3 Bounds() const;
   // Checks every index against its table; meshes from files are validated before use.

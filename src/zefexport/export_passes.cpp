@@ -29,7 +29,14 @@ host::Matrix3 ObjectOffsetMatrix(const host::Node& node) {
 // Returns false when the node must be skipped with its subtree (no usable mesh).
 enum class GeomResult { Written, Skip };
 
-GeomResult BuildGeometryBlocks(ExportContext& ctx, host::Node& node, host::Mesh& mesh) {
+GeomResult BuildGeometryBlocks(ExportContext& ctx, host::Node& node, host::Mesh& mesh, bool ofTheScene) {
+  // A mesh of the scene keeps no normals that were built for this export only.
+  struct Forget {
+    host::Mesh* mesh;
+    ~Forget() {
+      if (mesh) mesh->ForgetNormals();
+    }
+  } forget{ofTheScene && !mesh.NormalsBuilt() ? &mesh : nullptr};
   FaceList& faces = ctx.scratch.faces;
   if (!BuildFaceList(ctx, node, kT0, ObjectOffsetMatrix(node), &mesh, faces)) return GeomResult::Skip;
   PhysicsSources physics = GatherPhysics(ctx, node, faces);
@@ -38,19 +45,19 @@ GeomResult BuildGeometryBlocks(ExportContext& ctx, host::Node& node, host::Mesh&
   return GeomResult::Written;
 }
 
-// The object's triangle mesh in `into` when it has one with vertices and faces; converted
-// once and handed on to the face list. An editable mesh is copied from where it lies into
-// storage that earlier nodes left allocated, which is what converting it would give.
-bool UsableMesh(host::Object& object, host::Mesh& into) {
-  if (!object.CanConvertToTriMesh()) return false;
-  if (const host::Mesh* own = object.GetEditableMesh()) {
-    into = *own;
-  } else if (auto converted = object.ConvertToTriMesh(kT0)) {
-    into = std::move(*converted);
-  } else {
-    return false;
+// The object's triangle mesh when it has one with vertices and faces, or null. An editable
+// mesh is used where it lies, as converting an object that already is a triangle mesh gives
+// that object itself; any other object is converted into `scratch`.
+host::Mesh* UsableMesh(host::Object& object, host::Mesh& scratch) {
+  if (!object.CanConvertToTriMesh()) return nullptr;
+  host::Mesh* mesh = object.GetEditableMesh();
+  if (!mesh) {
+    auto converted = object.ConvertToTriMesh(kT0);
+    if (!converted) return nullptr;
+    scratch = std::move(*converted);
+    mesh = &scratch;
   }
-  return into.NumVerts() != 0 && into.NumFaces() != 0;
+  return mesh->NumVerts() != 0 && mesh->NumFaces() != 0 ? mesh : nullptr;
 }
 
 }  // namespace
@@ -85,8 +92,10 @@ uint32_t MainPass(ExportContext& ctx, host::Node& node) {
   if (ctx.options.selectionOnly && !node.Selected()) return 0;
 
   host::Object* object = node.EvalWorldState(kT0);
+  host::Mesh* mesh = nullptr;
   if (object && object->GetSuperClassId() == host::kGeomObjectClass) {
-    if (!UsableMesh(*object, ctx.scratch.mesh)) {
+    mesh = UsableMesh(*object, ctx.scratch.mesh);
+    if (!mesh) {
       if (node.GetMtl())
         ctx.Message("The object " + node.GetName() + " doesn't have a mesh, but does have a material!",
                     "Max || Artist error");
@@ -111,7 +120,7 @@ uint32_t MainPass(ExportContext& ctx, host::Node& node) {
     if (object) {
       switch (object->GetSuperClassId()) {
         case host::kGeomObjectClass:
-          if (BuildGeometryBlocks(ctx, node, ctx.scratch.mesh) == GeomResult::Skip) {
+          if (BuildGeometryBlocks(ctx, node, *mesh, mesh != &ctx.scratch.mesh) == GeomResult::Skip) {
             b.SetOffset(head);
             return 0;
           }

@@ -103,6 +103,19 @@ TEST_F(ExportWeldTest, TheFileIsTheSameWhenPartsAreWeldedWhileBuilding) {
   }
 }
 
+// Editable meshes are read where they lie in the scene; the normals the export builds on
+// them are gone afterwards, and normals that were built before stay.
+TEST_F(ExportWeldTest, TheSceneKeepsNoNormalsBuiltForTheExport) {
+  BuildScene(4);
+  host::Mesh& a = *host.scene.FindNode("A1")->ObjectPtr()->GetEditableMesh();
+  host::Mesh& b = *host.scene.FindNode("B")->ObjectPtr()->GetEditableMesh();
+  b.BuildNormals();
+  const std::vector<uint8_t> first = ExportWith(0, true);
+  EXPECT_FALSE(a.NormalsBuilt());
+  EXPECT_TRUE(b.NormalsBuilt());
+  EXPECT_EQ(ExportWith(0, true), first);
+}
+
 // Parts large enough to be welded in two halves at once: faces in random order so that
 // equal corners fall in both halves, every vertex twice under two indices (equal records the
 // per-vertex hint cannot find), and records that differ only in a zero's sign or a NaN's
