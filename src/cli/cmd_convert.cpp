@@ -121,12 +121,13 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
   // meanwhile would double the command's peak memory on a large scene.
   scene.Clear();
   ctx.Progress(90, "reading back " + o.out);
-  if (FileCheck check = CheckFile(o.out); check.known && !check.Ok())
+  const FileCheck check = CheckFile(o.out);
+  if (check.known && !check.Ok())
     return finish(kExitFailure,
                   "\"" + o.out + "\" was written but does not read back: " + check.problems.front());
   if (report) {
     report->Step("readBack");
-    report->SetOutput(o.out);
+    report->SetOutput(o.out, check);
   }
   ctx.Progress(100, "done");
   ctx.Say("converted \"" + o.in + "\" to \"" + o.out + "\"");

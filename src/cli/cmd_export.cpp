@@ -147,12 +147,13 @@ int RunExport(Context& ctx, const ExportOptions& o) {
 
   // A file that our own reader refuses is a failed export, whatever the exporter said.
   const std::string written = WrittenPath(o.out);
-  if (FileCheck check = CheckFile(written); check.known && !check.Ok())
+  const FileCheck check = CheckFile(written);
+  if (check.known && !check.Ok())
     return finish(kExitFailure,
                   "\"" + written + "\" was written but does not read back: " + check.problems.front());
   if (report) {
     report->Step("readBack");
-    report->SetOutput(written);
+    report->SetOutput(written, check);
   }
   ctx.Say("exported \"" + o.scene + "\" to \"" + o.out + "\" with " + exporterClass->className);
   return finish(kExitOk);

@@ -6,7 +6,7 @@
 
 #include "interchange/glb.h"
 #include "scene_loading.h"
-#include "support/file_io.h"
+#include "support/mapped_file.h"
 #include "workbench/scene_document.h"
 #include "zef/reader.h"
 
@@ -82,13 +82,15 @@ FileCheck CheckFile(const std::string& path) {
     if (c.extension == ext) checker = &c;
   if (!checker) return result;
   result.known = true;
-  std::vector<uint8_t> bytes;
-  if (auto r = support::ReadWholeFile(path, bytes); !r) {
+  // Mapped, not read: a large output was just written and is in the page cache, and
+  // copying it into a buffer of our own would cost more than checking it.
+  support::MappedFile file;
+  if (auto r = file.Open(path); !r) {
     result.readable = false;
     result.problems.push_back(r.error);
     return result;
   }
-  checker->check(bytes, path, result.problems);
+  checker->check(file.Bytes(), path, result.problems);
   return result;
 }
 

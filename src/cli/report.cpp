@@ -5,7 +5,7 @@
 #include "command.h"
 #include "file_checks.h"
 #include "scene_loading.h"
-#include "support/file_io.h"
+#include "support/mapped_file.h"
 #include "workbench/user_interface.h"
 #include "zef/inspect.h"
 
@@ -39,11 +39,11 @@ void Report::SetScene(const workbench::Scene& scene) {
             {"triangles", triangles},         {"vertices", vertices},      {"materials", materials.size()}};
 }
 
-void Report::SetOutput(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  if (!support::ReadWholeFile(path, bytes)) return;
+void Report::SetOutput(const std::string& path, const FileCheck& check) {
+  support::MappedFile file;
+  if (!file.Open(path)) return;
+  std::span<const uint8_t> bytes = file.Bytes();
   written_ = {{"bytes", bytes.size()}};
-  FileCheck check = CheckFile(path);
   if (check.known) written_["readsBack"] = check.Ok();
   if (!check.problems.empty()) written_["problems"] = check.problems;
   if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".zef") == 0) {

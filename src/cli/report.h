@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "file_checks.h"
 #include "host/ui.h"
 #include "workbench/scene.h"
 
@@ -22,8 +23,9 @@ class Report {
   void SetTool(std::string tool) { tool_ = std::move(tool); }
   // Counts of the scene as loaded.
   void SetScene(const workbench::Scene& scene);
-  // Counts of the written file, read back with our reader.
-  void SetOutput(const std::string& path);
+  // Counts of the written file, read back with our reader; `check` is what CheckFile found
+  // in it (the command has already run it, and a large file is not read twice for it).
+  void SetOutput(const std::string& path, const FileCheck& check);
   void Warning(std::string text) { warnings_.push_back(std::move(text)); }
   // Something of the source the output does not keep.
   void Lost(std::string text) { lost_.push_back(std::move(text)); }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -65,6 +66,24 @@ namespace {
 
 constexpr std::string_view kTempMark = ".tmp";
 
+// Bytes of a large write that the kernel is asked to start writing back at once.
+constexpr std::size_t kWriteBehindBytes = std::size_t(8) << 20;
+
+// Asks the kernel to start writing back what a writer has written, each time another
+// kWriteBehindBytes have gone into the file since `started` (the end of the previous ask). A
+// large file's sync before the rename then waits for its tail only, not for all of it. It
+// only asks: the sync at the end is what makes the file durable, and reports the errors.
+void WriteBehind(int fd, uint64_t& started, uint64_t end) {
+#ifdef SYNC_FILE_RANGE_WRITE
+  if (end - started < kWriteBehindBytes) return;
+  ::sync_file_range(fd, static_cast<off_t>(started), static_cast<off_t>(end - started),
+                    SYNC_FILE_RANGE_WRITE);
+  started = end;
+#else
+  (void)fd, (void)started, (void)end;
+#endif
+}
+
 std::string FolderOf(const std::string& path) {
   std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -110,9 +129,18 @@ void RemoveStaleTemporaries(const std::string& path) {
 }
 
 bool WriteAll(int fd, std::span<const uint8_t> data) {
-  return TransferAll(data.size(),
-                     [&](std::size_t done) { return ::write(fd, data.data() + done, data.size() - done); }) &&
-         ::fsync(fd) == 0;
+  // In slices, so that the kernel writes the first ones back while the next are copied and
+  // the sync below waits only for the tail.
+  uint64_t writingBack = 0;
+  for (std::size_t at = 0; at < data.size();) {
+    const std::span<const uint8_t> slice = data.subspan(at, std::min(data.size() - at, kWriteBehindBytes));
+    if (!TransferAll(slice.size(),
+                     [&](std::size_t done) { return ::write(fd, slice.data() + done, slice.size() - done); }))
+      return false;
+    at += slice.size();
+    WriteBehind(fd, writingBack, at);
+  }
+  return ::fsync(fd) == 0;
 }
 
 // An unnamed file in the target's folder, given a temporary name only once it is complete:
@@ -219,6 +247,7 @@ bool AtomicFileWriter::Write(std::span<const uint8_t> data) {
     return false;
   }
   written_ += data.size();
+  WriteBehind(fd_, writingBack_, written_);
   return true;
 }
 

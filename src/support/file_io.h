@@ -51,7 +51,8 @@ class AtomicFileWriter {
   std::string path_, tmp_;
   int fd_ = -1;
   uint64_t written_ = 0;
-  bool unnamed_ = false;  // no name in the folder until Commit
+  bool unnamed_ = false;      // no name in the folder until Commit
+  uint64_t writingBack_ = 0;  // bytes the kernel was asked to write back
   std::string error_;
 };
 

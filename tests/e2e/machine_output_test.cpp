@@ -107,6 +107,19 @@ TEST_F(MachineOutputTest, ValidateNamesEveryViolationWithItsOffsetAndFailsOnAny)
                              "\": no check reads \".txt\" files (checked: .glb, .gltf, .vscene, .zef)\n");
 }
 
+// What cannot be read at all is a finding about that file, not a crash or an "ok".
+TEST_F(MachineOutputTest, ValidateNamesFilesItCannotRead) {
+  const std::string missing = dir + "/missing.zef", folder = dir + "/folder.zef", empty = dir + "/empty.zef";
+  std::filesystem::create_directory(folder);
+  ASSERT_TRUE(support::WriteFileAtomic(empty, std::string()));
+  for (const std::string& file : {missing, folder, empty}) {
+    RunResult r = RunVorlan("validate " + file);
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_EQ(r.out.rfind(file + ": ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find(": ok"), std::string::npos) << r.out;
+  }
+}
+
 TEST_F(MachineOutputTest, ReportsCountWarnAndTimeBothWays) {
   const std::string report = dir + "/export.json";
   RunResult e = RunVorlan("export " + sample + " " + dir + "/r.zef --yes --report " + report);

@@ -86,6 +86,43 @@ TEST_F(FileIoTest, APieceWriterCorrectsBytesItWroteButNoneBeyond) {
   EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
 }
 
+// Large writes go to disk in slices while they are written; every byte and every late patch
+// must still land, across the slices' edges.
+TEST_F(FileIoTest, LargeWritesKeepEveryByteAndLatePatches) {
+  std::vector<uint8_t> data((std::size_t(8) << 20) * 2 + 12345);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 2654435761u >> 13);
+  auto bytesOf = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+
+  for (std::size_t size : {std::size_t(8) << 20, (std::size_t(8) << 20) + 1, data.size()}) {
+    SCOPED_TRACE(size);
+    const std::string whole = dir + "/whole.bin";
+    ASSERT_TRUE(WriteFileAtomic(whole, std::span<const uint8_t>(data.data(), size)));
+    EXPECT_TRUE(bytesOf(Read(whole)) == std::vector<uint8_t>(data.begin(), data.begin() + size));
+  }
+
+  // Pieces of uneven sizes, then patches into the first slice, which the kernel may already
+  // be writing back, and across the edge between the first two slices.
+  const std::string pieces = dir + "/pieces.bin";
+  std::vector<uint8_t> expected = data;
+  {
+    AtomicFileWriter w(pieces);
+    for (std::size_t at = 0, n = 1; at < data.size(); at += n, n = n * 3 + 7) {
+      n = std::min(n, data.size() - at);
+      ASSERT_TRUE(w.Write({data.data() + at, n}));
+    }
+    const uint8_t patch[8] = {'p', 'a', 't', 'c', 'h', 'e', 'd', '!'};
+    for (uint64_t at :
+         {uint64_t(0), uint64_t(4096 - 3), (uint64_t(8) << 20) - 4, uint64_t(data.size() - 8)}) {
+      ASSERT_TRUE(w.WriteAt(at, patch));
+      std::copy(std::begin(patch), std::end(patch), expected.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    EXPECT_EQ(w.Written(), data.size());
+    ASSERT_TRUE(w.Commit());
+  }
+  EXPECT_TRUE(bytesOf(Read(pieces)) == expected);
+  EXPECT_EQ(Entries(), (std::set<std::string>{"pieces.bin", "whole.bin"}));
+}
+
 TEST_F(FileIoTest, RemovesTemporariesOfDeadWritersOnly) {
   const std::string target = dir + "/scene.zef";
   const std::string dead = "scene.zef.tmp" + std::to_string(DeadPid()) + "_3";
