@@ -121,7 +121,7 @@ int RunConvert(Context& ctx, const ConvertOptions& o) {
   // meanwhile would double the command's peak memory on a large scene.
   scene.Clear();
   ctx.Progress(90, "reading back " + o.out);
-  const FileCheck check = CheckFile(o.out);
+  const FileCheck check = CheckFile(o.out, report.has_value());
   if (check.known && !check.Ok())
     return finish(kExitFailure,
                   "\"" + o.out + "\" was written but does not read back: " + check.problems.front());

@@ -147,7 +147,7 @@ int RunExport(Context& ctx, const ExportOptions& o) {
 
   // A file that our own reader refuses is a failed export, whatever the exporter said.
   const std::string written = WrittenPath(o.out);
-  const FileCheck check = CheckFile(written);
+  const FileCheck check = CheckFile(written, report.has_value());
   if (check.known && !check.Ok())
     return finish(kExitFailure,
                   "\"" + written + "\" was written but does not read back: " + check.problems.front());

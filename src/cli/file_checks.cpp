@@ -8,6 +8,7 @@
 #include "scene_loading.h"
 #include "support/mapped_file.h"
 #include "workbench/scene_document.h"
+#include "zef/inspect.h"
 #include "zef/reader.h"
 
 namespace vorlan::cli {
@@ -26,6 +27,22 @@ void CheckZef(std::span<const uint8_t> bytes, const std::string&, Problems& prob
   for (std::string& p : file.problems) problems.push_back(std::move(p));
   for (std::string& f : zef::ValidateZef(bytes, file)) problems.push_back(std::move(f));
   if (result != zef::ZefResult::kSuccess && problems.empty()) problems.push_back(zef::ToString(result));
+}
+
+// The same findings as CheckZef, from one reading that also counts what a report shows.
+void CheckAndCountZef(std::span<const uint8_t> bytes, FileCheck& result) {
+  zef::ZefSummary s = zef::SummarizeZef(bytes);
+  if (s.result == zef::ZefResult::kNotZef || s.result == zef::ZefResult::kUnknownVersion) {
+    result.problems.push_back(zef::ToString(s.result));
+    return;
+  }
+  result.problems = std::move(s.problems);
+  if (s.result != zef::ZefResult::kSuccess && result.problems.empty())
+    result.problems.push_back(zef::ToString(s.result));
+  result.counts = {{"nodes", s.nodeNames.size()},
+                   {"triangles", s.triangles},
+                   {"vertices", s.vertices},
+                   {"materialRecords", s.materialRecords}};
 }
 
 void CheckSceneDocument(std::span<const uint8_t> bytes, const std::string& path, Problems& problems) {
@@ -63,18 +80,20 @@ void CheckGltf(std::span<const uint8_t> bytes, const std::string&, Problems& pro
 struct Checker {
   std::string_view extension;
   void (*check)(std::span<const uint8_t> bytes, const std::string& path, Problems& problems);
+  // Checks and fills FileCheck::counts; none where the format has nothing to count.
+  void (*checkAndCount)(std::span<const uint8_t> bytes, FileCheck& result) = nullptr;
 };
 
 constexpr Checker kCheckers[] = {
     {"glb", CheckGlb},
     {"gltf", CheckGltf},
     {"vscene", CheckSceneDocument},
-    {"zef", CheckZef},
+    {"zef", CheckZef, CheckAndCountZef},
 };
 
 }  // namespace
 
-FileCheck CheckFile(const std::string& path) {
+FileCheck CheckFile(const std::string& path, bool count) {
   FileCheck result;
   const std::string ext = LowerExtension(path);
   const Checker* checker = nullptr;
@@ -90,7 +109,10 @@ FileCheck CheckFile(const std::string& path) {
     result.problems.push_back(r.error);
     return result;
   }
-  checker->check(file.Bytes(), path, result.problems);
+  if (count && checker->checkAndCount)
+    checker->checkAndCount(file.Bytes(), result);
+  else
+    checker->check(file.Bytes(), path, result.problems);
   return result;
 }
 

@@ -6,7 +6,9 @@
 // function that reads the bytes with the format's own reader and lists what is wrong.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vorlan::cli {
@@ -15,10 +17,15 @@ struct FileCheck {
   bool known = false;                 // some check reads this extension
   bool readable = true;               // the file itself could be read
   std::vector<std::string> problems;  // one line each, with the offset or path where there is one
+  // What the reader counted in the file, in the order a report lists it (a .zef's "nodes",
+  // "triangles", "vertices", "materialRecords"); filled only when CheckFile is asked to count.
+  std::vector<std::pair<std::string, uint64_t>> counts;
   bool Ok() const { return known && readable && problems.empty(); }
 };
 
-FileCheck CheckFile(const std::string& path);
+// `count`: also fill `counts`, for a report, from the same reading (it costs a walk over the
+// file's contents that the check alone does not need).
+FileCheck CheckFile(const std::string& path, bool count = false);
 
 // "., .vscene, .zef" for messages and `vorlan formats`.
 std::string CheckedExtensions();

@@ -1,13 +1,14 @@
 #include "report.h"
 
+#include <sys/stat.h>
+
 #include <set>
 
 #include "command.h"
 #include "file_checks.h"
 #include "scene_loading.h"
-#include "support/mapped_file.h"
+#include "support/file_io.h"
 #include "workbench/user_interface.h"
-#include "zef/inspect.h"
 
 namespace vorlan::cli {
 
@@ -40,19 +41,12 @@ void Report::SetScene(const workbench::Scene& scene) {
 }
 
 void Report::SetOutput(const std::string& path, const FileCheck& check) {
-  support::MappedFile file;
-  if (!file.Open(path)) return;
-  std::span<const uint8_t> bytes = file.Bytes();
-  written_ = {{"bytes", bytes.size()}};
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  written_ = {{"bytes", static_cast<uint64_t>(st.st_size)}};
   if (check.known) written_["readsBack"] = check.Ok();
   if (!check.problems.empty()) written_["problems"] = check.problems;
-  if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".zef") == 0) {
-    zef::ZefSummary s = zef::SummarizeZef(bytes);
-    written_["nodes"] = s.nodeNames.size();
-    written_["triangles"] = s.triangles;
-    written_["vertices"] = s.vertices;
-    written_["materialRecords"] = s.materialRecords;
-  }
+  for (const auto& [name, value] : check.counts) written_[name] = value;
 }
 
 void Report::Plugin(const std::string& source, const std::string& json) {

@@ -23,8 +23,8 @@ class Report {
   void SetTool(std::string tool) { tool_ = std::move(tool); }
   // Counts of the scene as loaded.
   void SetScene(const workbench::Scene& scene);
-  // Counts of the written file, read back with our reader; `check` is what CheckFile found
-  // in it (the command has already run it, and a large file is not read twice for it).
+  // Counts of the written file, read back with our reader: `check` is what CheckFile found
+  // and counted in it (the command has already run it, and a large file is not read twice).
   void SetOutput(const std::string& path, const FileCheck& check);
   void Warning(std::string text) { warnings_.push_back(std::move(text)); }
   // Something of the source the output does not keep.

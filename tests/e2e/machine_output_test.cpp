@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "cli/file_checks.h"
 #include "run_vorlan.h"
 #include "support/file_io.h"
 #include "zef/inspect.h"
@@ -118,6 +119,40 @@ TEST_F(MachineOutputTest, ValidateNamesFilesItCannotRead) {
     EXPECT_EQ(r.out.rfind(file + ": ", 0), 0u) << r.out;
     EXPECT_EQ(r.out.find(": ok"), std::string::npos) << r.out;
   }
+}
+
+// A report's counts come from the same reading as the check: counting must find exactly
+// what checking alone finds, on good and damaged files alike.
+TEST_F(MachineOutputTest, CountingWhileCheckingFindsWhatCheckingFinds) {
+  const std::string good = Exported();
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(support::ReadWholeFile(good, bytes));
+  const zef::ZefSummary summary = zef::SummarizeZef(bytes);
+
+  const cli::FileCheck counted = cli::CheckFile(good, true);
+  EXPECT_TRUE(counted.Ok());
+  const std::vector<std::pair<std::string, uint64_t>> expected = {
+      {"nodes", summary.nodeNames.size()},
+      {"triangles", summary.triangles},
+      {"vertices", summary.vertices},
+      {"materialRecords", summary.materialRecords}};
+  EXPECT_EQ(counted.counts, expected);
+  EXPECT_TRUE(cli::CheckFile(good).counts.empty());
+
+  const std::size_t cuts[] = {0, 3, 20, bytes.size() / 3, bytes.size() / 2 + 1, bytes.size() - 1};
+  for (std::size_t cut : cuts) {
+    SCOPED_TRACE(cut);
+    const std::string damaged = dir + "/cut" + std::to_string(cut) + ".zef";
+    ASSERT_TRUE(support::WriteFileAtomic(damaged, std::span<const uint8_t>(bytes.data(), cut)));
+    const cli::FileCheck plain = cli::CheckFile(damaged), withCounts = cli::CheckFile(damaged, true);
+    EXPECT_FALSE(plain.Ok());
+    EXPECT_EQ(withCounts.problems, plain.problems);
+  }
+  std::vector<uint8_t> foreign = bytes;
+  foreign[0] ^= 0xFF;
+  ASSERT_TRUE(support::WriteFileAtomic(dir + "/foreign.zef", foreign));
+  EXPECT_EQ(cli::CheckFile(dir + "/foreign.zef", true).problems,
+            cli::CheckFile(dir + "/foreign.zef").problems);
 }
 
 TEST_F(MachineOutputTest, ReportsCountWarnAndTimeBothWays) {
