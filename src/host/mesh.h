@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "host/math3d.h"
@@ -52,6 +53,12 @@ class Mesh {
   void BuildNormals();
   Point3 FaceNormal(int face) const;  // unit normal of a face (area-weighted before normalising)
   Point3 CornerNormal(int face, int corner) const;  // valid after BuildNormals
+  // After BuildNormals from hand-set normals: those normals made unit length, which corner
+  // k of face f takes at index normalFaces[f][k] when it lies inside (else its face's
+  // normal). Empty when the corners' normals come from smoothing groups.
+  std::span<const Point3> UnitNormals() const {
+    return NormalsBuilt() && handSet_ ? std::span<const Point3>(unitNormals_) : std::span<const Point3>();
+  }
   bool NormalsBuilt() const { return builtFaces_ == faces.size(); }
   // Frees what BuildNormals built: a mesh of the scene keeps no normals that one export
   // needed for a while. CornerNormal gives face normals until the next build.

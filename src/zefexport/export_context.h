@@ -81,6 +81,7 @@ struct ExportContext {
     std::vector<uint8_t> staging;
     std::vector<uint32_t> remap, merged;
     std::vector<uint32_t> faceSlots, partOf, sorted;  // per face or triangle
+    std::vector<host::Point3> pivotVerts, pivotNormals;
     std::array<WeldLane, 2> lanes;
   } scratch;
 

@@ -152,10 +152,36 @@ void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceLis
     uv += 6 * std::size_t{tri.pairCount};
   }
 
-  // The corners of each face depend on that face alone, so a large mesh fills them on two
-  // threads.
-  const std::array<int, 3> order = mirrored ? std::array<int, 3>{2, 1, 0} : std::array<int, 3>{0, 1, 2};
+  // A vertex is shared by several corners, and so is a hand-set normal: each is moved into
+  // pivot space once. The corners of each face then depend on that face alone, so a large
+  // mesh fills them on two threads.
   const host::Mesh& mesh = mesh_;
+  const std::span<const host::Point3> unitNormals = mesh.UnitNormals();
+  std::vector<host::Point3>& pivotVerts = ctx_.scratch.pivotVerts;
+  std::vector<host::Point3>& pivotNormals = ctx_.scratch.pivotNormals;
+  pivotVerts.resize(mesh.verts.size());
+  pivotNormals.resize(unitNormals.size());
+  const std::size_t shared = pivotVerts.size() + pivotNormals.size();
+  support::RunInTwoHalves(shared, support::WorthTwoThreads(shared, kFacesForTwoThreads),
+                          [&](std::size_t begin, std::size_t end) {
+                            for (std::size_t i = begin; i < end; ++i) {
+                              if (i < pivotVerts.size()) {
+                                pivotVerts[i] = toPivot.PointTransform(mesh.verts[i]);
+                              } else {
+                                const std::size_t n = i - pivotVerts.size();
+                                pivotNormals[n] = host::Normalize(toPivot.VectorTransform(unitNormals[n]));
+                              }
+                            }
+                          });
+  // A corner's normal in pivot space, as CornerNormal gives it.
+  auto pivotNormal = [&](std::size_t f, int c) {
+    if (!unitNormals.empty() && f < mesh.normalFaces.size()) {
+      const uint32_t n = mesh.normalFaces[f][static_cast<std::size_t>(c)];
+      if (n < pivotNormals.size()) return pivotNormals[n];
+    }
+    return host::Normalize(toPivot.VectorTransform(mesh.CornerNormal(static_cast<int>(f), c)));
+  };
+  const std::array<int, 3> order = mirrored ? std::array<int, 3>{2, 1, 0} : std::array<int, 3>{0, 1, 2};
   support::RunInTwoHalves(numFaces, support::WorthTwoThreads(numFaces, kFacesForTwoThreads),
                           [&](std::size_t begin, std::size_t end) {
                             for (std::size_t f = begin; f < end; ++f) {
@@ -168,9 +194,8 @@ void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceLis
                                 const uint32_t v = face.v[static_cast<std::size_t>(c)];
                                 const std::size_t corner = 3 * f + static_cast<std::size_t>(k);
                                 out.hostVerts[corner] = v;
-                                out.positions[corner] = toPivot.PointTransform(mesh.verts[v]);
-                                out.normals[corner] = host::Normalize(
-                                    toPivot.VectorTransform(mesh.CornerNormal(static_cast<int>(f), c)));
+                                out.positions[corner] = pivotVerts[v];
+                                out.normals[corner] = pivotNormal(f, c);
                                 if (plan.pairCount) {
                                   ComputeCornerPairs(plan, static_cast<uint32_t>(f), c, uvs);
                                   uvs += 2 * plan.pairCount;

@@ -620,5 +620,47 @@ TEST(MeshExportGeometry, ALargeMeshListsEachFaceAsASmallMeshDoes) {
   }
 }
 
+// Each corner takes its vertex and its normal moved into pivot space, worked out corner by
+// corner here: hand-set normals and smoothing groups, under a mirroring, rotating node with
+// an object offset.
+TEST(MeshExportGeometry, CornersTakeTheirVertexAndNormalInPivotSpace) {
+  std::mt19937 rng(21);
+  std::uniform_real_distribution<float> coord(-5.0f, 5.0f);
+  for (bool handSet : {true, false}) {
+    SCOPED_TRACE(handSet ? "hand-set normals" : "smoothing groups");
+    host::Mesh mesh;
+    for (int i = 0; i < 400; ++i) mesh.verts.push_back({coord(rng), coord(rng), coord(rng)});
+    std::uniform_int_distribution<uint32_t> vert(0, 399), normal(0, 99), group(0, 3);
+    for (int i = 0; i < 100; ++i) mesh.explicitNormals.push_back({coord(rng), coord(rng), coord(rng)});
+    for (uint32_t i = 0; i < 3000; ++i) {
+      mesh.faces.push_back({{vert(rng), vert(rng), vert(rng)}, group(rng), 0, 7});
+      mesh.normalFaces.push_back({normal(rng), normal(rng), normal(rng)});
+    }
+    if (!handSet) mesh.explicitNormals.clear(), mesh.normalFaces.clear();
+    ExportFixture f;
+    auto& node = f.AddMeshNode("N", mesh);
+    node.SetTransform(host::Matrix3::RotationX(0.7f) * host::Matrix3::Scale({-1, 2, 1}) *
+                      host::Matrix3::Translation({3, -2, 1}));
+    const host::Matrix3 offset = host::Matrix3::RotationX(-0.3f) * host::Matrix3::Translation({0.5f, 0, 2});
+    FaceList faces;
+    ASSERT_TRUE(BuildFaceList(f.ctx, node, 0, offset, faces));
+    const host::Matrix3 objTM = node.GetObjTMAfterWSM(0);
+    const host::Matrix3 toPivot = objTM * host::Inverse(node.GetObjectTM(0)) * offset;
+    ASSERT_TRUE(objTM.Mirrors());
+    mesh.BuildNormals();
+    for (std::size_t fi = 0; fi < mesh.faces.size(); ++fi)
+      for (std::size_t k = 0; k < 3; ++k) {
+        const int c = 2 - int(k);  // mirrored: corners in reverse
+        const std::size_t corner = 3 * fi + k;
+        ASSERT_EQ(faces.positions[corner],
+                  toPivot.PointTransform(mesh.verts[mesh.faces[fi].v[std::size_t(c)]]))
+            << "face " << fi;
+        ASSERT_EQ(faces.normals[corner],
+                  host::Normalize(toPivot.VectorTransform(mesh.CornerNormal(static_cast<int>(fi), c))))
+            << "face " << fi;
+      }
+  }
+}
+
 }  // namespace
 }  // namespace vorlan::zefexport::testing
