@@ -44,7 +44,8 @@ class FlushSink {
 };
 
 // The same bytes as above, handed to `sink` in pieces of about kFlushPiece bytes (a welded
-// GBlock may make one piece larger). On false the sink holds an unusable partial file; when
+// GBlock may make one piece larger; a GBlock welded before, of half a piece or more, goes as
+// a piece of its own, straight from the image). On false the sink holds an unusable partial file; when
 // the sink refused a piece, `error` says only that the file could not be written.
 //
 // `welded`: ascending image offsets of GBlocks that were welded when they were built
