@@ -36,19 +36,34 @@ bool TransferAll(std::size_t total, Call call) {
 }
 }  // namespace
 
-FileResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::size_t maxBytes) {
+int OpenForReading(const std::string& path, std::size_t maxBytes, uint64_t& size, FileResult& error) {
+  error = {};
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {false, Describe(path, "cannot open")};
+  if (fd < 0) {
+    error = {false, Describe(path, "cannot open")};
+    return -1;
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return {false, "\"" + path + "\": not a regular file"};
+    error = {false, "\"" + path + "\": not a regular file"};
+    return -1;
   }
   if (static_cast<uint64_t>(st.st_size) > maxBytes) {
     ::close(fd);
-    return {false, "\"" + path + "\": file too large"};
+    error = {false, "\"" + path + "\": file too large"};
+    return -1;
   }
-  out.resize(static_cast<std::size_t>(st.st_size));
+  size = static_cast<uint64_t>(st.st_size);
+  return fd;
+}
+
+FileResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::size_t maxBytes) {
+  uint64_t size = 0;
+  FileResult refused;
+  int fd = OpenForReading(path, maxBytes, size, refused);
+  if (fd < 0) return refused;
+  out.resize(static_cast<std::size_t>(size));
   std::size_t got = 0;
   if (!TransferAll(out.size(), [&](std::size_t done) {
         got = done;

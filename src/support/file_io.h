@@ -14,6 +14,11 @@ struct FileResult {
   explicit operator bool() const { return ok; }
 };
 
+// Opens `path` for reading when it is a regular file of at most `maxBytes` bytes: the
+// descriptor (the caller closes it) and the file's size, or -1 and the error that names the
+// file and the cause.
+int OpenForReading(const std::string& path, std::size_t maxBytes, uint64_t& size, FileResult& error);
+
 // Reads a whole file; refuses files larger than `maxBytes`.
 FileResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
                          std::size_t maxBytes = std::size_t(1) << 31);

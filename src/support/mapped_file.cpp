@@ -1,12 +1,8 @@
 #include "support/mapped_file.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <utility>
 
 namespace vorlan::support {
@@ -49,18 +45,11 @@ FileResult MappedFile::Open(const std::string& path, std::size_t maxBytes) {
   Release();
   // The same refusals and messages as ReadWholeFile, which readers used before and whose
   // errors users already see.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {false, "\"" + path + "\": cannot open (" + std::strerror(errno) + ")"};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return {false, "\"" + path + "\": not a regular file"};
-  }
-  if (static_cast<uint64_t>(st.st_size) > maxBytes) {
-    ::close(fd);
-    return {false, "\"" + path + "\": file too large"};
-  }
-  const auto size = static_cast<std::size_t>(st.st_size);
+  uint64_t fileSize = 0;
+  FileResult refused;
+  int fd = OpenForReading(path, maxBytes, fileSize, refused);
+  if (fd < 0) return refused;
+  const auto size = static_cast<std::size_t>(fileSize);
   void* pages = size == 0 ? MAP_FAILED : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | kPopulate, fd, 0);
   ::close(fd);  // a mapping outlives its descriptor
   if (pages != MAP_FAILED) {

@@ -65,6 +65,21 @@ int CountDrawn(const host::ViewportImage& img) {
   return n;
 }
 
+// A fresh folder holding "checker.png", a 2x2 texture: red and green above, blue and yellow
+// below. Returns the folder; the picture is at <folder>/checker.png.
+std::string CheckerTextureFolder(const char* tag) {
+  std::string tmpl = std::string("/tmp/vorlan_viewport_") + tag + "_XXXXXX";
+  const std::string dir = ::mkdtemp(tmpl.data());
+  host::ViewportImage texture;
+  texture.width = texture.height = 2;
+  texture.bitsPerPixel = 32;
+  // Blue, green, red, alpha; the bottom row first.
+  texture.pixels = {255, 0, 0,   255, 0, 255, 255, 255,   // blue, yellow
+                    0,   0, 255, 255, 0, 255, 0,   255};  // red, green
+  EXPECT_EQ(WriteViewportPng(texture, dir + "/checker.png"), "");
+  return dir;
+}
+
 TEST(Viewport, EmptySceneIsBackgroundInTheHostLayout) {
   Scene s;
   auto img = RenderViewport(s);
@@ -154,14 +169,8 @@ TEST(Viewport, TwoThreadsDrawTheSamePictureAsOne) {
 // pixel, faces across the near plane, degenerate and non-finite faces, ties between equal
 // triangles and textured faces, seen from inside the geometry and from outside.
 TEST(Viewport, PassingOverHiddenFacesKeepsThePicture) {
-  char tmpl[] = "/tmp/vorlan_viewport_hidden_XXXXXX";
-  const std::string dir = ::mkdtemp(tmpl);
-  host::ViewportImage texture;
-  texture.width = texture.height = 2;
-  texture.bitsPerPixel = 32;
-  texture.pixels = {255, 0, 0, 255, 0, 255, 255, 255, 0, 0, 255, 255, 0, 255, 0, 255};
+  const std::string dir = CheckerTextureFolder("hidden");
   const std::string png = dir + "/checker.png";
-  ASSERT_EQ(WriteViewportPng(texture, png), "");
   auto mtl = std::make_shared<StandardMtl>("Checker");
   mtl->SetMap(1, std::make_shared<BitmapTex>(png, "Checker map"));
 
@@ -309,16 +318,8 @@ namespace {
 // blue and yellow below. Each quarter of the picture must take its texel's colour, which a
 // renderer that ignores the texture (one colour per node) cannot do.
 TEST(ViewportTexture, TexturedQuadShowsItsTexelsInEachQuarter) {
-  char tmpl[] = "/tmp/vorlan_viewport_tex_XXXXXX";
-  const std::string dir = ::mkdtemp(tmpl);
-  host::ViewportImage texture;
-  texture.width = texture.height = 2;
-  texture.bitsPerPixel = 32;
-  // Blue, green, red, alpha; the bottom row first.
-  texture.pixels = {255, 0, 0,   255, 0, 255, 255, 255,   // blue, yellow
-                    0,   0, 255, 255, 0, 255, 0,   255};  // red, green
+  const std::string dir = CheckerTextureFolder("tex");
   const std::string png = dir + "/checker.png";
-  ASSERT_EQ(WriteViewportPng(texture, png), "");
 
   Scene s;
   Mesh m = FacingQuad(0, 4);
