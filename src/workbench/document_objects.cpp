@@ -758,11 +758,8 @@ void ReadMeshes(std::vector<MeshRead>& reads) {
   // Two units of work, the reads before the split and those after it; an error in the first
   // is thrown in preference to one in the second, which keeps the error of reading in order.
   support::RunInTwoHalves(2, two, [&](std::size_t begin, std::size_t end) {
+    // One unit for both (no second thread) reads them all, on this thread and in its scope.
     const std::size_t from = begin == 0 ? 0 : split, to = end == 2 ? reads.size() : split;
-    if (begin == 0 && end == 2) {
-      for (const MeshRead& r : reads) ReadMeshArrays(r);
-      return;
-    }
     std::optional<DocumentScope> shared;
     if (scope && DocumentScope::Current() != scope)
       shared.emplace(scope->writing, scope->reading, scope->folder);
