@@ -364,20 +364,22 @@ uint32_t WeldPart(ExportContext::Scratch& scratch, const FaceList& faces, std::s
   std::vector<uint32_t>& remap = scratch.remap;
   remap.resize(corners);
   std::array<std::optional<zef::VertexWelder>, 2> welders;
-  for (std::size_t l = 0; l < (two ? 2u : 1u); ++l) {
-    ExportContext::WeldLane& lane = scratch.lanes[l];
-    lane.staging.resize(std::max<std::size_t>(lane.staging.size(), stride));
-    lane.kept.clear();
-    // Room for every corner up front: the records never move while they are compared, and
-    // pages that no record reaches are never touched.
-    lane.kept.reserve(corners * stride);
-    welders[l].emplace(lane.kept, static_cast<uint32_t>(stride), std::min<std::size_t>(corners, 1 << 16),
-                       &lane.slots);
-  }
   const std::size_t half = tris.size() / 2;
   support::RunInTwoHalves(tris.size(), two, [&](std::size_t begin, std::size_t end) {
     const std::size_t l = two && begin == half && begin != 0 ? 1 : 0;
-    WeldCorners(scratch.lanes[l], *welders[l], faces, tris.subspan(begin, end - begin), pairs, offset,
+    // Each lane sets up its table on the thread that probes it: zeroed by the other core, the
+    // table's lines would all have to travel between the cores' caches on first use.
+    ExportContext::WeldLane& lane = scratch.lanes[l];
+    lane.staging.resize(std::max<std::size_t>(lane.staging.size(), stride));
+    lane.kept.clear();
+    // Room for every corner up front, the first lane's for the whole part as the second's are
+    // welded onto it: the records never move while they are compared, and pages that no
+    // record reaches are never touched.
+    const std::size_t laneCorners = 3 * (end - begin);
+    lane.kept.reserve((l == 0 ? corners : laneCorners) * stride);
+    welders[l].emplace(lane.kept, static_cast<uint32_t>(stride), std::min<std::size_t>(laneCorners, 1 << 16),
+                       &lane.slots);
+    WeldCorners(lane, *welders[l], faces, tris.subspan(begin, end - begin), pairs, offset,
                 remap.data() + 3 * begin);
   });
   if (two) {
