@@ -67,8 +67,7 @@ struct ExportContext {
   // Storage reused from node to node. Converting, listing and welding a mesh touch several
   // times its size; with fresh arrays for every node a large scene spent much of its export
   // in the system handing out and taking back zeroed pages.
-  // A large part is welded in two halves at once, each on a lane of its own.
-  struct WeldLane {
+  struct WeldStorage {
     std::vector<uint8_t> kept, staging;
     std::vector<uint64_t> slots;
     // Per mesh vertex, the part it was last welded in (high half) and its kept index there.
@@ -79,10 +78,10 @@ struct ExportContext {
     host::Mesh mesh;
     FaceList faces;
     std::vector<uint8_t> staging;
-    std::vector<uint32_t> remap, merged;
+    std::vector<uint32_t> remap;
     std::vector<uint32_t> faceSlots, partOf, sorted;  // per face or triangle
     std::vector<host::Point3> pivotVerts, pivotNormals;
-    std::array<WeldLane, 2> lanes;
+    WeldStorage weld;
   } scratch;
 
   void Step(const char* node, const char* operation, int barPos = -1) {

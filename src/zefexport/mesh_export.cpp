@@ -318,23 +318,34 @@ uint8_t* PutCorner(uint8_t* w, const FaceList& faces, std::size_t corner, uint32
   }
 }
 
-// Corners of a part from which its two halves are welded at once.
-constexpr std::size_t kCornersForTwoWelds = std::size_t{1} << 13;
+// Welds the corners of `tris` into scratch.weld.kept and their indices into scratch.remap;
+// returns the number of kept records.
+uint32_t WeldPart(ExportContext::Scratch& scratch, const FaceList& faces, std::span<const uint32_t> tris,
+                  uint32_t pairs, uint64_t stride, host::Point3 offset) {
+  // On one thread: split in two halves on two cores, the weld took longer than on one, as
+  // each half ran slower beside the other and a thread was started for every part.
+  ExportContext::WeldStorage& store = scratch.weld;
+  const std::size_t corners = 3 * tris.size();
+  std::vector<uint32_t>& remap = scratch.remap;
+  remap.resize(corners);
+  store.staging.resize(std::max<std::size_t>(store.staging.size(), stride));
+  store.kept.clear();
+  // Room for every corner up front: the records never move while they are compared, and
+  // pages that no record reaches are never touched.
+  store.kept.reserve(corners * stride);
+  zef::VertexWelder welder(store.kept, static_cast<uint32_t>(stride), std::min<std::size_t>(corners, 1 << 16),
+                           &store.slots);
 
-// Welds the corners of `tris` on `lane` with `welder`, writing each corner's index in the
-// lane's kept records to `remap`.
-void WeldCorners(ExportContext::WeldLane& lane, zef::VertexWelder& welder, const FaceList& faces,
-                 std::span<const uint32_t> tris, uint32_t pairs, host::Point3 offset, uint32_t* remap) {
   // Corners made from one mesh vertex mostly weld to the same record: the record that
   // vertex last welded to is tried first, which spares most corners the hash lookup.
   // Only an equal record is taken, so the result is what the lookup would give.
-  std::vector<uint64_t>& last = lane.lastWeld;
-  if (++lane.part == 0) {
+  std::vector<uint64_t>& last = store.lastWeld;
+  if (++store.part == 0) {
     std::fill(last.begin(), last.end(), 0);
-    lane.part = 1;
+    store.part = 1;
   }
-  const uint64_t part = uint64_t{lane.part} << 32;
-  uint8_t* record = lane.staging.data();
+  const uint64_t part = uint64_t{store.part} << 32;
+  uint8_t* record = store.staging.data();
   std::size_t c = 0;
   for (uint32_t t : tris)
     for (std::size_t k = 0; k < 3; ++k, ++c) {
@@ -351,45 +362,7 @@ void WeldCorners(ExportContext::WeldLane& lane, zef::VertexWelder& welder, const
         last[v] = part | remap[c];
       }
     }
-}
-
-// Welds the corners of `tris` into scratch.lanes[0].kept and their indices into
-// scratch.remap; returns the number of kept records. A large part is welded in two halves
-// at once; the second half's records are then welded onto the first's in their order, which
-// numbers every record by its first use over the whole part, as one weld from the start does.
-uint32_t WeldPart(ExportContext::Scratch& scratch, const FaceList& faces, std::span<const uint32_t> tris,
-                  uint32_t pairs, uint64_t stride, host::Point3 offset) {
-  const std::size_t corners = 3 * tris.size();
-  const bool two = support::WorthTwoThreads(corners, kCornersForTwoWelds) && tris.size() >= 2;
-  std::vector<uint32_t>& remap = scratch.remap;
-  remap.resize(corners);
-  std::array<std::optional<zef::VertexWelder>, 2> welders;
-  const std::size_t half = tris.size() / 2;
-  support::RunInTwoHalves(tris.size(), two, [&](std::size_t begin, std::size_t end) {
-    const std::size_t l = two && begin == half && begin != 0 ? 1 : 0;
-    // Each lane sets up its table on the thread that probes it: zeroed by the other core, the
-    // table's lines would all have to travel between the cores' caches on first use.
-    ExportContext::WeldLane& lane = scratch.lanes[l];
-    lane.staging.resize(std::max<std::size_t>(lane.staging.size(), stride));
-    lane.kept.clear();
-    // Room for every corner up front, the first lane's for the whole part as the second's are
-    // welded onto it: the records never move while they are compared, and pages that no
-    // record reaches are never touched.
-    const std::size_t laneCorners = 3 * (end - begin);
-    lane.kept.reserve((l == 0 ? corners : laneCorners) * stride);
-    welders[l].emplace(lane.kept, static_cast<uint32_t>(stride), std::min<std::size_t>(laneCorners, 1 << 16),
-                       &lane.slots);
-    WeldCorners(lane, *welders[l], faces, tris.subspan(begin, end - begin), pairs, offset,
-                remap.data() + 3 * begin);
-  });
-  if (two) {
-    const std::vector<uint8_t>& second = scratch.lanes[1].kept;
-    std::vector<uint32_t>& merged = scratch.merged;
-    merged.resize(welders[1]->Kept());
-    for (std::size_t j = 0; j < merged.size(); ++j) merged[j] = welders[0]->Add(second.data() + j * stride);
-    for (std::size_t c = 3 * half; c < corners; ++c) remap[c] = merged[remap[c]];
-  }
-  return welders[0]->Kept();
+  return welder.Kept();
 }
 
 // Writes the GBlock of the triangles `tris` (indices into `faces`), all of MatList index
@@ -406,7 +379,7 @@ void WriteGBlock(zef::SceneBuffer& buf, ExportContext::Scratch& scratch, const F
   constexpr std::size_t kChunkTriangles = 2048;
   std::vector<uint8_t>& staging = scratch.staging;
   const std::vector<uint32_t>& remap = scratch.remap;
-  std::vector<uint8_t>& kept = scratch.lanes[0].kept;
+  std::vector<uint8_t>& kept = scratch.weld.kept;
   staging.resize(std::max(staging.size(), kChunkTriangles * 3 * std::max<std::size_t>(stride, 12)));
   const uint64_t count = weld ? WeldPart(scratch, faces, tris, pairs, stride, offset) : corners;
 

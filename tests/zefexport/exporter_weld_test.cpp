@@ -116,12 +116,11 @@ TEST_F(ExportWeldTest, TheSceneKeepsNoNormalsBuiltForTheExport) {
   EXPECT_EQ(ExportWith(0, true), first);
 }
 
-// Parts large enough to be welded in two halves at once: faces in random order so that
-// equal corners fall in both halves, every vertex twice under two indices (equal records the
-// per-vertex hint cannot find), and records that differ only in a zero's sign or a NaN's
-// payload, which must stay apart. The halves' records are numbered by first use over the
-// whole part, as the flush's weld numbers them.
-TEST_F(ExportWeldTest, PartsWeldedInTwoHalvesMatchOneWeldFromTheStart) {
+// Large parts with faces in random order, every vertex twice under two indices (equal records
+// the per-vertex hint cannot find), and records that differ only in a zero's sign or a NaN's
+// payload, which must stay apart. Records are numbered by first use over the whole part, as
+// the flush's weld numbers them.
+TEST_F(ExportWeldTest, LargeShuffledPartsMatchTheFlushWeld) {
   for (uint32_t seed : {7u, 8u, 9u}) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     host.scene.Clear();
