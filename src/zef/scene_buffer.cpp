@@ -19,6 +19,12 @@ namespace {
 constexpr std::size_t kTail = 8;
 // Pages ahead of the offset are backed this many bytes at a time.
 constexpr std::size_t kBackAhead = std::size_t{1} << 20;
+// An image past this size has its pages backed on another thread; a small one is not worth
+// a thread.
+constexpr std::size_t kBackerFrom = std::size_t{4} << 20;
+// How far ahead of the offset that thread is asked to keep the pages backed.
+constexpr std::size_t kBackerAhead = std::size_t{4} << 20;
+constexpr std::size_t kRoom = std::size_t{SceneBuffer::kMaxImage} + kTail;
 
 // Zeroed pages of `bytes`, or the pages at `old` (of `oldBytes`) grown to `bytes` with the
 // new part zeroed; null when the system has no room (then `old` stays as it was).
@@ -30,19 +36,32 @@ uint8_t* ZeroPages(uint8_t* old, std::size_t oldBytes, std::size_t bytes) {
 }  // namespace
 
 SceneBuffer::SceneBuffer(std::size_t initialCapacity) {
+  // Address room costs nothing until it is written; a system that counts it against its
+  // memory may refuse, and the image then grows as it is written.
+  void* room =
+      ::mmap(nullptr, kRoom, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (room != MAP_FAILED) {
+    data_ = static_cast<uint8_t*>(room);
+    size_ = kRoom;
+    whole_ = true;
+    return;
+  }
   size_ = std::max(initialCapacity, kTail);
   data_ = ZeroPages(nullptr, 0, size_);
   if (!data_) throw std::bad_alloc();
 }
 
 SceneBuffer::~SceneBuffer() {
+  backer_.reset();  // before the pages it backs go
   if (data_) ::munmap(data_, size_);
 }
 
 SceneBuffer::SceneBuffer(SceneBuffer&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
       size_(std::exchange(other.size_, 0)),
+      whole_(std::exchange(other.whole_, false)),
       backed_(std::exchange(other.backed_, 0)),
+      backer_(std::move(other.backer_)),
       offset_(std::exchange(other.offset_, 0)),
       fits_(std::exchange(other.fits_, true)),
       welded_(std::move(other.welded_)) {}
@@ -50,7 +69,9 @@ SceneBuffer::SceneBuffer(SceneBuffer&& other) noexcept
 SceneBuffer& SceneBuffer::operator=(SceneBuffer&& other) noexcept {
   std::swap(data_, other.data_);
   std::swap(size_, other.size_);
+  std::swap(whole_, other.whole_);
   std::swap(backed_, other.backed_);
+  std::swap(backer_, other.backer_);
   std::swap(offset_, other.offset_);
   std::swap(fits_, other.fits_);
   std::swap(welded_, other.welded_);
@@ -77,6 +98,14 @@ uint8_t* SceneBuffer::Reserve(std::size_t n) {
     }
     data_ = grown;
     size_ = static_cast<std::size_t>(want);
+  }
+  if (whole_ && end + kTail > kBackerFrom) {
+    if (!backer_) backer_ = std::make_unique<support::PageBacker>(data_, size_, backed_);
+    if (backer_->Running()) {
+      backer_->Ahead(end + kTail + kBackerAhead);
+      backed_ = std::min(size_, static_cast<std::size_t>(end + kTail + kBackAhead));
+      return data_ + offset_;
+    }
   }
   // Backed in one call ahead of the writes instead of one fault per page as each is first
   // written: a large image is hundreds of megabytes of fresh pages.

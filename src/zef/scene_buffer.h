@@ -8,11 +8,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "host/math3d.h"
+#include "support/page_backer.h"
 
 namespace vorlan::zef {
 
@@ -65,12 +67,16 @@ class SceneBuffer {
 
  private:
   uint8_t* Reserve(std::size_t n);  // room for n bytes at the offset, or null
-  // Anonymous memory pages: they come zeroed from the system and grow in place or move
-  // without a copy, where a vector would zero-fill and copy the whole image at each doubling
-  // (a third of a large export's time).
+  // Anonymous memory pages: they come zeroed from the system. Address room for the largest
+  // image is taken up front where the system allows, so that the image never moves and its
+  // pages can be backed on another thread ahead of the writes; else the pages grow in place
+  // or move without a copy, where a vector would zero-fill and copy the whole image at each
+  // doubling (a third of a large export's time).
   uint8_t* data_ = nullptr;  // always zero beyond offset_
   std::size_t size_ = 0;
-  std::size_t backed_ = 0;  // bytes from data_ whose pages are backed (or need no backing)
+  bool whole_ = false;      // size_ is the room for the largest image
+  std::size_t backed_ = 0;  // bytes from data_ whose pages are backed or asked for
+  std::unique_ptr<support::PageBacker> backer_;
   uint32_t offset_ = 0;
   bool fits_ = true;
   std::vector<uint32_t> welded_;
