@@ -111,8 +111,13 @@ void ForEachNearerPixel(const Target& t, const ScreenVert& a, const ScreenVert& 
   float minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
   float minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
   if (maxX < 0 || maxY < 0 || minX > float(t.w) || minY > float(t.h)) return;
-  int x0 = clampX(std::floor(minX)), x1 = clampX(std::ceil(maxX));
-  int y0 = clampY(std::floor(minY)), y1 = clampY(std::ceil(maxY));
+  // Only pixels whose centre lies within the bounds can be covered. A dense mesh has many
+  // faces smaller than a pixel, and most of them hold no centre at all.
+  const float cx0 = std::ceil(minX - 0.5f), cx1 = std::floor(maxX - 0.5f);
+  const float cy0 = std::ceil(minY - 0.5f), cy1 = std::floor(maxY - 0.5f);
+  if (cx0 > cx1 || cy0 > cy1) return;
+  int x0 = clampX(cx0), x1 = clampX(cx1);
+  int y0 = clampY(cy0), y1 = clampY(cy1);
   float inv = 1.0f / area;
   for (int y = y0; y <= y1; ++y) {
     float py = float(y) + 0.5f;
