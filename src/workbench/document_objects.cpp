@@ -198,8 +198,9 @@ void TrianglesFromBuffer(const Json& ref, const std::string& path, std::size_t l
                          Each each) {
   const bool narrow = IndexType(ref, path) == kU16x3;
   const ElementType type = narrow ? kU16x3 : kU32x3;
+  const std::size_t size = type.Bytes();
   ReadArrayPieces(ref, path, type, [&](uint64_t first, uint64_t n, const uint8_t* in) {
-    for (uint64_t i = 0; i < n; ++i, in += type.Bytes()) {
+    for (uint64_t i = 0; i < n; ++i, in += size) {
       std::array<uint32_t, 3> t =
           narrow ? std::array<uint32_t, 3>{LoadU16(in), LoadU16(in + 2), LoadU16(in + 4)}
                  : std::array<uint32_t, 3>{LoadU32(in), LoadU32(in + 4), LoadU32(in + 8)};
