@@ -19,6 +19,10 @@ bool SaveConfig(const std::string& path, const ExportOptions& o) {
   w.U8(o.smoothWholeScene ? 1 : 0);
   w.U8(o.resmoothSingleObjects ? 1 : 0);
   w.U8(o.distinguishLODs ? 1 : 0);
+  // Most exports change no setting: a file that already holds these bytes is left alone,
+  // which spares every export a synced write and rename.
+  std::vector<uint8_t> held;
+  if (support::ReadWholeFile(path, held, 4096) && held == bytes) return true;
   return support::WriteFileAtomic(path, bytes).ok;
 }
 

@@ -74,6 +74,14 @@ TEST_F(ExporterTest, ConfigurationFileIsCreatedAndANewerFormatStopsExports) {
   ASSERT_EQ(Export(zefexport::kOptNoDialog | zefexport::kOptResmoothSingle), 1);
   std::vector<uint8_t> saved = host.Read(cfg);
   EXPECT_EQ(saved, (std::vector<uint8_t>{1, 0, 0, 0, 0, 1, 0}));
+  // An export that changes no setting leaves the file as it was, not rewritten.
+  auto inode = [&] {
+    struct stat st {};
+    return ::stat(cfg.c_str(), &st) == 0 ? st.st_ino : ino_t{0};
+  };
+  const ino_t before = inode();
+  ASSERT_EQ(Export(zefexport::kOptNoDialog | zefexport::kOptResmoothSingle), 1);
+  EXPECT_EQ(inode(), before);
 
   ASSERT_TRUE(support::WriteFileAtomic(cfg, std::vector<uint8_t>{2, 0, 0, 0, 1, 1, 1}));
   EXPECT_EQ(Export(), 0);
