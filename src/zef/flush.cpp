@@ -366,10 +366,6 @@ uint32_t VertexWelder::Add(const uint8_t* record) {
   }
 }
 
-bool VertexWelder::Matches(uint32_t index, const uint8_t* record) const {
-  return SameBytes(out_.data() + keptStart_ + std::size_t{index} * stride_, record, stride_);
-}
-
 void VertexWelder::Grow() {
   std::vector<uint64_t> old(slots_.size() * 2, 0);
   old.swap(slots_);

@@ -107,9 +107,11 @@ class VertexWelder {
   // The index of the kept record equal to `record`; `record` must not point into `out`.
   uint32_t Add(const uint8_t* record);
   uint32_t Kept() const { return kept_; }
-  // Whether kept record `index` (< Kept()) is equal to `record`: a caller that knows which
-  // record a corner probably welds to checks it without a lookup.
-  bool Matches(uint32_t index, const uint8_t* record) const;
+  // The bytes of kept record `index` (< Kept()), valid until the next Add: a caller that
+  // knows which record a corner probably welds to compares it without a lookup.
+  const uint8_t* Record(uint32_t index) const {
+    return out_.data() + keptStart_ + std::size_t{index} * stride_;
+  }
 
  private:
   void Grow();

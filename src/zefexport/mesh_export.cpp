@@ -293,15 +293,17 @@ namespace {
 uint8_t* PutCorner(uint8_t* w, const FaceList& faces, std::size_t corner, uint32_t pairs,
                    host::Point3 offset) {
   const host::Point3 p = faces.positions[corner] - offset;
-  const host::Point3 n = faces.normals[corner];
-  const std::array<float, 6> head{p.x, p.y, p.z, n.x, n.y, n.z};
   const std::span<const float> uv = faces.CornerUVs(corner);
   const std::size_t padding = 2 * (pairs - faces.triangles[corner / 3].pairCount);
   if constexpr (std::endian::native == std::endian::little) {
     // The record's layout is the floats' own: copied whole, where storing them one byte at
-    // a time made this the exporter's busiest loop.
-    std::memcpy(w, head.data(), sizeof head);
-    w += sizeof head;
+    // a time made this the exporter's busiest loop. The normal goes straight from the face
+    // list: gathered into one array with the position first, it was stored and read back in
+    // pieces of other widths, which stalled every corner.
+    static_assert(sizeof(host::Point3) == 3 * sizeof(float));
+    std::memcpy(w, &p, sizeof p);
+    std::memcpy(w + sizeof p, &faces.normals[corner], sizeof p);
+    w += 2 * sizeof p;
     if (!uv.empty()) std::memcpy(w, uv.data(), uv.size_bytes());
     w += uv.size_bytes();
     std::memset(w, 0, padding * sizeof(float));
@@ -311,11 +313,33 @@ uint8_t* PutCorner(uint8_t* w, const FaceList& faces, std::size_t corner, uint32
       support::ByteWriter::StoreU32(w, std::bit_cast<uint32_t>(v));
       w += 4;
     };
-    for (float f : head) put(f);
+    const host::Point3 n = faces.normals[corner];
+    for (float f : {p.x, p.y, p.z, n.x, n.y, n.z}) put(f);
     for (float f : uv) put(f);
     for (std::size_t i = 0; i < padding; ++i) put(0.0f);
     return w;
   }
+}
+
+// Whether `record` holds the bytes PutCorner would write for this corner. Compared a value
+// at a time in registers: a record just written in pieces and read back in words of other
+// widths stalls on every corner.
+bool SameCorner(const uint8_t* record, const FaceList& faces, std::size_t corner, uint32_t pairs,
+                host::Point3 offset) {
+  const host::Point3 p = faces.positions[corner] - offset;
+  const host::Point3& n = faces.normals[corner];
+  auto same = [&record](float v) {
+    const bool equal = support::LoadU32(record) == std::bit_cast<uint32_t>(v);
+    record += 4;
+    return equal;
+  };
+  if (!same(p.x) || !same(p.y) || !same(p.z) || !same(n.x) || !same(n.y) || !same(n.z)) return false;
+  const std::span<const float> uv = faces.CornerUVs(corner);
+  for (float f : uv)
+    if (!same(f)) return false;
+  for (std::size_t i = uv.size(); i < 2 * std::size_t{pairs}; ++i)
+    if (!same(0.0f)) return false;
+  return true;
 }
 
 // Welds the corners of `tris` into scratch.weld.kept and their indices into scratch.remap;
@@ -350,14 +374,15 @@ uint32_t WeldPart(ExportContext::Scratch& scratch, const FaceList& faces, std::s
   for (uint32_t t : tris)
     for (std::size_t k = 0; k < 3; ++k, ++c) {
       const std::size_t corner = 3 * std::size_t(t) + k;
-      PutCorner(record, faces, corner, pairs, offset);
       const uint32_t v = faces.hostVerts[corner];
       if (v >= last.size()) last.resize(std::size_t{v} + 1, 0);
       const uint64_t hint = last[v];
       const uint32_t hinted = static_cast<uint32_t>(hint);
-      if ((hint & ~uint64_t{0xFFFFFFFF}) == part && welder.Matches(hinted, record)) {
+      if ((hint & ~uint64_t{0xFFFFFFFF}) == part &&
+          SameCorner(welder.Record(hinted), faces, corner, pairs, offset)) {
         remap[c] = hinted;
       } else {
+        PutCorner(record, faces, corner, pairs, offset);
         remap[c] = welder.Add(record);
         last[v] = part | remap[c];
       }
