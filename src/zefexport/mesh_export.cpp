@@ -357,8 +357,10 @@ uint32_t WeldPart(ExportContext::Scratch& scratch, const FaceList& faces, std::s
   // Room for every corner up front: the records never move while they are compared, and
   // pages that no record reaches are never touched.
   store.kept.reserve(corners * stride);
-  zef::VertexWelder welder(store.kept, static_cast<uint32_t>(stride), std::min<std::size_t>(corners, 1 << 16),
-                           &store.slots);
+  // A smooth mesh keeps about one record for every six corners; a table sized for all of
+  // them was mostly empty and missed the cache on every lookup. It grows where more come.
+  zef::VertexWelder welder(store.kept, static_cast<uint32_t>(stride),
+                           std::min<std::size_t>(corners / 4, 1 << 16), &store.slots);
 
   // Corners made from one mesh vertex mostly weld to the same record: the record that
   // vertex last welded to is tried first, which spares most corners the hash lookup.
