@@ -182,6 +182,24 @@ bool StreamBuffer(const BufferLayout& layout, support::AtomicFileWriter& out) {
   return layout.Stream([&](std::span<const uint8_t> piece) { return out.Write(piece); });
 }
 
+// The elements of the scene's meshes: positions, faces, map channels and normals.
+uint64_t MeshElements(const Scene& scene) {
+  uint64_t n = 0;
+  for (const SceneObject* o : scene.AllObjects())
+    if (const auto* m = dynamic_cast<const MeshObject*>(o)) {
+      n += m->mesh.verts.size() + m->mesh.faces.size() + m->mesh.explicitNormals.size() +
+           m->mesh.normalFaces.size();
+      for (const host::MapChannel& c : m->mesh.maps) n += c.tverts.size() + c.tfaces.size();
+    }
+  return n;
+}
+
+uint64_t BufferThreshold(const Scene& scene, uint64_t asked) {
+  if (asked == 0) return UINT64_MAX;
+  if (asked <= kLargeSceneBufferThreshold || MeshElements(scene) <= kLargeSceneElements) return asked;
+  return kLargeSceneBufferThreshold;
+}
+
 }  // namespace
 
 namespace docio {
@@ -236,7 +254,7 @@ DocumentResult LoadSceneDocument(const std::string& path, Scene& scene, const Do
 DocumentResult SaveSceneDocument(const Scene& scene, const std::string& path,
                                  const DocumentOptions& options) {
   const bool single = Lower(fs::path(path).extension().string()) == ".vscb";
-  BufferLayout layout(options.bufferThreshold == 0 ? UINT64_MAX : options.bufferThreshold);
+  BufferLayout layout(BufferThreshold(scene, options.bufferThreshold));
   std::string text;
   const fs::path bufferPath = fs::path(path).replace_extension(".vbin");
   try {

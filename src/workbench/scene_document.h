@@ -31,6 +31,11 @@ inline constexpr int kSceneDocumentVersion = 1;
 inline constexpr int kSceneDocumentBufferVersion = 2;
 // Arrays with at least this many elements go into the buffer when a document is saved.
 inline constexpr uint64_t kDefaultBufferThreshold = 1024;
+// A scene whose meshes hold more elements than this in all is a large scene even when each
+// mesh is small (a level of thousands of props): its arrays go into the buffer from
+// kLargeSceneBufferThreshold elements on, so that its JSON stays a small part of it.
+inline constexpr uint64_t kLargeSceneElements = uint64_t{1} << 16;
+inline constexpr uint64_t kLargeSceneBufferThreshold = 64;
 // Nodes may nest this deep (the whole pipeline's limit); deeper documents are refused when
 // they load, so that every document that loads also exports and reads back.
 inline constexpr int kMaxNodeDepth = host::kMaxNodeDepth;
@@ -61,8 +66,9 @@ const MaterialCodec& GetMaterialCodec();
 struct DocumentOptions {
   const MaterialCodec* materials = nullptr;  // null: the registered one
   // Saving: arrays of at least this many elements are stored little-endian in a binary
-  // buffer (a ".vbin" file beside a ".vscene", or inside a ".vscb"); 0 keeps every array in
-  // the JSON, which then reads as version 1.
+  // buffer (a ".vbin" file beside a ".vscene", or inside a ".vscb"), and in a scene of more
+  // than kLargeSceneElements mesh elements those of at least kLargeSceneBufferThreshold
+  // (when that is lower); 0 keeps every array in the JSON, which then reads as version 1.
   uint64_t bufferThreshold = kDefaultBufferThreshold;
 };
 

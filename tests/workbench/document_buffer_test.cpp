@@ -166,6 +166,37 @@ TEST_F(DocumentBufferTest, SmallScenesStayPlainVersionOneJson) {
   EXPECT_FALSE(fs::exists(File("small.vbin")));
 }
 
+// A level of many small props is a large scene although no mesh reaches the threshold: its
+// arrays go into the buffer all the same, where a scene of fewer props stays plain JSON.
+TEST_F(DocumentBufferTest, ManySmallMeshesGoToTheBufferOnceTheSceneIsLarge) {
+  auto props = [](Scene& s, int count) {
+    for (int p = 0; p < count; ++p) {
+      auto o = std::make_shared<MeshObject>();
+      for (uint32_t i = 0; i < 200; ++i) {
+        o->mesh.verts.push_back({float(i), float(p), 0.5f * float(i % 7)});
+        o->mesh.faces.push_back({.v = {i, (i + 1) % 200, (i + 7) % 200}, .smGroup = 1});
+      }
+      s.CreateNode("prop" + std::to_string(p)).SetObject(o);
+    }
+  };
+  for (int count : {100, 300}) {
+    SCOPED_TRACE(std::to_string(count) + " props");
+    Scene original;
+    props(original, count);
+    const std::string name = "level" + std::to_string(count) + ".vscene";
+    ASSERT_TRUE(SaveSceneDocument(original, File(name), {.materials = &kMaterials}));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(support::ReadWholeFile(File(name), bytes));
+    const Json mesh = Json::parse(bytes)["nodes"][0]["object"]["mesh"];
+    // 100 props hold 40,000 elements, 300 hold 120,000.
+    EXPECT_EQ(mesh["faces"].is_object(), count == 300);  // a reference, not the triangles
+    Scene back;
+    DocumentResult r = LoadSceneDocument(File(name), back, {.materials = &kMaterials});
+    ASSERT_TRUE(r) << r.error;
+    EXPECT_EQ(Text(back), Text(original));
+  }
+}
+
 // Every damaged buffer is refused with the file and the JSON path named, and the scene is
 // left untouched.
 TEST_F(DocumentBufferTest, DamagedBuffersAreRefusedWholeWithPathNamedErrors) {
