@@ -102,11 +102,8 @@ Point3 Mesh::CornerNormal(int f, int corner) const {
   if (!handSet_) return cornerNormals_[face][k];
   // A corner whose index points past the normals (or whose normal face went away since
   // the build) shows its face's own normal.
-  if (face < normalFaces.size()) {
-    const uint32_t n = normalFaces[face][k];
-    if (n < unitNormals_.size()) return unitNormals_[n];
-  }
-  return FaceNormal(f);
+  const uint32_t n = UnitNormalIndex(face, k);
+  return n != kOwnNormal ? unitNormals_[n] : FaceNormal(f);
 }
 
 Box3 Mesh::Bounds() const {

@@ -59,6 +59,14 @@ class Mesh {
   std::span<const Point3> UnitNormals() const {
     return NormalsBuilt() && handSet_ ? std::span<const Point3>(unitNormals_) : std::span<const Point3>();
   }
+  // The index in UnitNormals() of the normal that CornerNormal gives corner k of face f, or
+  // kOwnNormal when the corner takes another (its face's normal, or one of smoothing groups).
+  static constexpr uint32_t kOwnNormal = UINT32_MAX;
+  uint32_t UnitNormalIndex(std::size_t face, std::size_t corner) const {
+    if (!NormalsBuilt() || !handSet_ || face >= normalFaces.size()) return kOwnNormal;
+    const uint32_t n = normalFaces[face][corner];
+    return n < unitNormals_.size() ? n : kOwnNormal;
+  }
   bool NormalsBuilt() const { return builtFaces_ == faces.size(); }
   // Frees what BuildNormals built: a mesh of the scene keeps no normals that one export
   // needed for a while. CornerNormal gives face normals until the next build.

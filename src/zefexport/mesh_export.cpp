@@ -175,10 +175,8 @@ void FaceListBuilder::Build(const host::Matrix3& toPivot, bool mirrored, FaceLis
                           });
   // A corner's normal in pivot space, as CornerNormal gives it.
   auto pivotNormal = [&](std::size_t f, int c) {
-    if (!unitNormals.empty() && f < mesh.normalFaces.size()) {
-      const uint32_t n = mesh.normalFaces[f][static_cast<std::size_t>(c)];
-      if (n < pivotNormals.size()) return pivotNormals[n];
-    }
+    const uint32_t n = mesh.UnitNormalIndex(f, static_cast<std::size_t>(c));
+    if (n != host::Mesh::kOwnNormal) return pivotNormals[n];
     return host::Normalize(toPivot.VectorTransform(mesh.CornerNormal(static_cast<int>(f), c)));
   };
   const std::array<int, 3> order = mirrored ? std::array<int, 3>{2, 1, 0} : std::array<int, 3>{0, 1, 2};
