@@ -12,10 +12,13 @@
 #include <sstream>
 #include <vector>
 
+#include "support/address_limit.h"
 #include "support/log.h"
 
 namespace vorlan::support {
 namespace {
+
+using vorlan::testing::LimitAddressSpace;
 
 bool AllZero(const void* p, std::size_t n) {
   auto* b = static_cast<const uint8_t*>(p);
@@ -29,18 +32,6 @@ std::string ReadFile(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-// Limits the address space to what the process uses now plus `slack`, so that the next
-// large mapping fails. Only for death-test children.
-void LimitAddressSpace(std::size_t slack) {
-  long pages = 0;
-  std::FILE* f = std::fopen("/proc/self/statm", "r");
-  if (!f || std::fscanf(f, "%ld", &pages) != 1) std::_Exit(3);
-  std::fclose(f);
-  rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + slack;
-  rlimit r{limit, limit};
-  if (::setrlimit(RLIMIT_AS, &r) != 0) std::_Exit(4);
 }
 
 void MessagesToStderr() {

@@ -1,14 +1,12 @@
 #include "zef/scene_buffer.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "support/address_limit.h"
 #include "zef/image_builder.h"
 
 namespace vorlan::zef {
@@ -95,14 +93,7 @@ TEST(SceneBuffer, LargeImageKeepsContentAndZeros) { EXPECT_TRUE(LargeImageKeepsC
 // Where the system refuses address room for the largest image up front, the image grows.
 TEST(SceneBuffer, LargeImageGrowsWhereNoRoomIsGivenUpFront) {
   auto limited = [] {
-    long pages = 0;
-    std::FILE* f = std::fopen("/proc/self/statm", "r");
-    if (!f || std::fscanf(f, "%ld", &pages) != 1) std::_Exit(3);
-    std::fclose(f);
-    const rlim_t limit =
-        static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (512u << 20);
-    rlimit r{limit, limit};
-    if (::setrlimit(RLIMIT_AS, &r) != 0) std::_Exit(4);
+    vorlan::testing::LimitAddressSpace(512u << 20);
     return LargeImageKeepsContentAndZeros() ? 0 : 1;
   };
   EXPECT_EXIT(std::_Exit(limited()), ::testing::ExitedWithCode(0), "");
