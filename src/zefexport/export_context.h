@@ -68,7 +68,7 @@ struct ExportContext {
   // times its size; with fresh arrays for every node a large scene spent much of its export
   // in the system handing out and taking back zeroed pages.
   struct WeldStorage {
-    std::vector<uint8_t> kept, staging;
+    std::vector<uint8_t> kept;
     std::vector<uint64_t> slots;
     // Per mesh vertex, the part it was last welded in (high half) and its kept index there.
     std::vector<uint64_t> lastWeld;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -350,7 +351,6 @@ uint32_t WeldPart(ExportContext::Scratch& scratch, const FaceList& faces, std::s
   const std::size_t corners = 3 * tris.size();
   std::vector<uint32_t>& remap = scratch.remap;
   remap.resize(corners);
-  store.staging.resize(std::max<std::size_t>(store.staging.size(), stride));
   store.kept.clear();
   // Room for every corner up front: the records never move while they are compared, and
   // pages that no record reaches are never touched.
@@ -369,7 +369,10 @@ uint32_t WeldPart(ExportContext::Scratch& scratch, const FaceList& faces, std::s
     store.part = 1;
   }
   const uint64_t part = uint64_t{store.part} << 32;
-  uint8_t* record = store.staging.data();
+  // A corner's pairs come from one material's plan, which carries at most kMaxTexturePairs.
+  assert(pairs <= kMaxTexturePairs);
+  std::array<uint8_t, 24 + 8 * kMaxTexturePairs> staged;
+  uint8_t* record = staged.data();
   std::size_t c = 0;
   for (uint32_t t : tris)
     for (std::size_t k = 0; k < 3; ++k, ++c) {
